@@ -1,0 +1,16 @@
+# Flags every build shares. Floating point must give the same bits on every target:
+# no fused multiply-add contraction anywhere, no fast-math, and SSE2 (not x87) on 32-bit x86.
+add_compile_options(-Wall -Wextra -ffp-contract=off -fno-fast-math)
+if(QUORVEL_WARNINGS_AS_ERRORS)
+    add_compile_options(-Werror)
+endif()
+
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "i686|i386|x86$")
+    # Hosts built with other compilers may call in with a stack aligned to 4 bytes only.
+    add_compile_options(-msse2 -mfpmath=sse -mstackrealign)
+endif()
+
+if(WIN32)
+    # The DLL imports system DLLs only: the compiler's runtime is linked in.
+    add_link_options(-static-libgcc -static-libstdc++ -static)
+endif()
