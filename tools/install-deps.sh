@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config git
     libgtest-dev libgmock-dev libbenchmark-dev
-    libsndfile1-dev libcairo2-dev
+    libsndfile1-dev libcairo2-dev fonts-dejavu-core fonts-dejavu-extra imagemagick
     g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine32:i386 wine64 xvfb xauth

@@ -1,0 +1,12 @@
+#include "EmbeddedResources.h"
+
+#include "EmbeddedTable.h"
+
+const EmbeddedBitmap* findEmbeddedBitmap(int id) {
+    for (std::size_t i = 0; i < embedded::bitmapCount; ++i) {
+        if (embedded::bitmaps[i].id == id) {
+            return &embedded::bitmaps[i];
+        }
+    }
+    return nullptr;
+}
