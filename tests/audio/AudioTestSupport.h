@@ -1,0 +1,54 @@
+// Helpers shared by the audio tests: bit-exact comparison, snapshots, effect creation.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "CompressorEffect.h"
+#include "Parameters.h"
+
+namespace audiotest {
+
+inline std::uint32_t bitsOf(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof(bits));
+    return bits;
+}
+
+inline ParamBytes bytesOf(std::initializer_list<int> values) {
+    ParamBytes p{};
+    int i = 0;
+    for (int v : values) {
+        p.bytes[i++] = static_cast<std::uint8_t>(v);
+    }
+    return p;
+}
+
+// The bytes the default parameter values give.
+inline ParamBytes defaultBytes() {
+    return bytesOf({64, 64, 23, 29, 128, 0, 80, 128, 0, 0});
+}
+
+inline VstIntPtr VST_CALLBACK testHostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr,
+                                               void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+inline std::unique_ptr<CompressorEffect> makeEffect() {
+    return std::make_unique<CompressorEffect>(&testHostCallback);
+}
+
+// Runs processReplacing on separate stereo buffers; returns the outputs, left then right.
+inline void runReplacing(CompressorEffect& effect, std::vector<float>& left,
+                         std::vector<float>& right, std::vector<float>& outLeft,
+                         std::vector<float>& outRight) {
+    outLeft.assign(left.size(), 0.0f);
+    outRight.assign(right.size(), 0.0f);
+    float* inputs[2] = {left.data(), right.data()};
+    float* outputs[2] = {outLeft.data(), outRight.data()};
+    effect.processReplacing(inputs, outputs, static_cast<VstInt32>(left.size()));
+}
+
+} // namespace audiotest

@@ -1,0 +1,360 @@
+// The product against the plain reference, bit for bit, over seeded random material: every
+// byte of each continuous parameter, every switch combination, block sizes from 0 to 4096,
+// ordinary and unusable sample rates, both output modes and the buffer layouts hosts use.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <iostream>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "AudioTestSupport.h"
+#include "Reference.h"
+
+using audiotest::bitsOf;
+
+namespace {
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+const int kContinuous[] = {Threshold, Ratio, Attack, Release, Output, Depth};
+const int kSwitches[] = {Active, Limiter, Softclip, AutoMakeUp};
+
+// Portable uniform numbers from the 64-bit engine (the standard distributions are not).
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : engine(seed) {}
+    double uniform() { return static_cast<double>(engine() >> 11) * 0x1.0p-53; }
+    int below(int n) { return static_cast<int>(engine() % static_cast<std::uint64_t>(n)); }
+    bool chance(double p) { return uniform() < p; }
+    double logUniform(double low, double high) { return low * std::pow(high / low, uniform()); }
+
+private:
+    std::mt19937_64 engine;
+};
+
+// Test material: tones, noise, drum-like bursts, silence and denormals, with the odd
+// non-finite or extreme sample sprinkled in.
+class SignalMaker {
+public:
+    explicit SignalMaker(Random& r) : rng(r) {}
+
+    void fill(float* left, float* right, int frames) {
+        const int kind = rng.below(6);
+        const double amplitude = rng.logUniform(1e-3, 4.0);
+        const double step = rng.logUniform(1e-3, 0.5);
+        for (int i = 0; i < frames; ++i) {
+            double l = 0.0, r = 0.0;
+            switch (kind) {
+            case 0: // tone
+                phase += step;
+                l = amplitude * std::sin(phase);
+                r = amplitude * std::sin(phase * 1.01 + 0.3);
+                break;
+            case 1: // noise
+                l = amplitude * (2.0 * rng.uniform() - 1.0);
+                r = amplitude * (2.0 * rng.uniform() - 1.0);
+                break;
+            case 2: // loud decaying bursts over a quiet tone
+                if (rng.chance(0.002)) {
+                    burst = rng.logUniform(0.5, 20.0);
+                }
+                burst *= 0.995;
+                phase += step;
+                l = 0.05 * std::sin(phase) + burst * (2.0 * rng.uniform() - 1.0);
+                r = 0.05 * std::cos(phase) + burst * (2.0 * rng.uniform() - 1.0);
+                break;
+            case 3: // silence
+                break;
+            case 4: // denormals and tiny values
+                l = 1e-39 * (2.0 * rng.uniform() - 1.0);
+                r = 1e-42 * rng.below(3);
+                break;
+            default: // one loud channel, one quiet
+                l = amplitude * (2.0 * rng.uniform() - 1.0);
+                r = 0.01 * amplitude * (2.0 * rng.uniform() - 1.0);
+                break;
+            }
+            left[i] = sprinkle(static_cast<float>(l));
+            right[i] = sprinkle(static_cast<float>(r));
+        }
+    }
+
+private:
+    float sprinkle(float value) {
+        if (!rng.chance(0.0007)) {
+            return value;
+        }
+        const float specials[] = {kNaN,
+                                  -kNaN,
+                                  kInf,
+                                  -kInf,
+                                  std::numeric_limits<float>::max(),
+                                  -0.0f,
+                                  std::numeric_limits<float>::denorm_min(),
+                                  1e30f};
+        return specials[rng.below(8)];
+    }
+
+    Random& rng;
+    double phase = 0.0;
+    double burst = 0.0;
+};
+
+enum class Layout { Separate, MonoInput, InPlace, MonoInPlace };
+
+// Four channel buffers and the pointer arrays a host would pass for a given layout.
+struct HostBuffers {
+    std::vector<float> storage[4];
+    float* inputs[2] = {};
+    float* outputs[2] = {};
+
+    void arrange(Layout layout, int frames) {
+        for (auto& s : storage) {
+            s.resize(static_cast<std::size_t>(frames > 0 ? frames : 1));
+        }
+        float* in0 = storage[0].data();
+        float* in1 = storage[1].data();
+        float* out0 = storage[2].data();
+        float* out1 = storage[3].data();
+        switch (layout) {
+        case Layout::Separate:
+            break;
+        case Layout::MonoInput:
+            in1 = in0;
+            break;
+        case Layout::InPlace:
+            out0 = in0;
+            out1 = in1;
+            break;
+        case Layout::MonoInPlace:
+            in1 = in0;
+            out0 = in0;
+            out1 = in0;
+            break;
+        }
+        inputs[0] = in0;
+        inputs[1] = in1;
+        outputs[0] = out0;
+        outputs[1] = out1;
+    }
+};
+
+int pickBlockSize(Random& rng) {
+    const int sizes[] = {0, 1, 2, 3, 7, 31, 64, 127, 255, 512, 1023, 4096};
+    if (rng.chance(0.25)) {
+        return 2 * rng.below(2048) + 1; // any odd size up to 4095
+    }
+    if (rng.chance(0.03)) {
+        return -rng.below(5);
+    }
+    return sizes[rng.below(12)];
+}
+
+float randomParameter(Random& rng, int index) {
+    if (kParameterTable[index].kind == ParameterKind::Switch) {
+        return rng.chance(0.5) ? 1.0f : 0.0f;
+    }
+    if (rng.chance(0.05)) {
+        return rng.chance(0.5) ? 0.0f : 1.0f;
+    }
+    return static_cast<float>(rng.uniform());
+}
+
+// One run: a fresh effect and a fresh reference, driven block by block with the same
+// material, compared after every block.
+class ComparisonRun {
+public:
+    ComparisonRun(std::uint64_t seed, const float (&parameters)[kParameterCount], float rate)
+        : rng(seed), signal(rng), effect(audiotest::makeEffect()) {
+        for (int i = 0; i < kParameterCount; ++i) {
+            effect->setParameterValue(i, parameters[i]);
+            state.parameters[i] = parameters[i];
+        }
+        setRate(rate);
+    }
+
+    // Processes blocks until at least `frames` frames have been compared. Returns the
+    // number compared; stops at the first difference (reported through gtest).
+    long long run(long long frames, bool varyParameters) {
+        long long compared = 0;
+        while (compared < frames && !::testing::Test::HasFailure()) {
+            if (varyParameters && rng.chance(0.15)) {
+                const int index = rng.below(kParameterCount);
+                const float value = randomParameter(rng, index);
+                effect->setParameterValue(index, value);
+                state.parameters[index] = value;
+            }
+            compared += block(pickBlockSize(rng));
+        }
+        return compared;
+    }
+
+    void setRate(float rate) {
+        effect->setSampleRate(rate);
+        state.sampleRate = rate;
+    }
+
+private:
+    long long block(int frames) {
+        const Layout layout = static_cast<Layout>(rng.below(4));
+        const bool replace = rng.chance(0.6);
+        product.arrange(layout, frames);
+        expected.arrange(layout, frames);
+        const int n = frames > 0 ? frames : 0;
+        signal.fill(product.inputs[0], product.inputs[1], n);
+        if (layout == Layout::Separate || layout == Layout::MonoInput) {
+            for (int k = 0; k < n; ++k) {
+                product.outputs[0][k] = static_cast<float>(rng.uniform() - 0.5);
+                product.outputs[1][k] = static_cast<float>(rng.uniform() - 0.5);
+            }
+        }
+        for (int c = 0; c < 4; ++c) {
+            expected.storage[c] = product.storage[c];
+        }
+
+        if (replace) {
+            effect->processReplacing(product.inputs, product.outputs, frames);
+        } else {
+            effect->process(product.inputs, product.outputs, frames);
+        }
+        reference::processBlock(state, expected.inputs, expected.outputs, frames, replace);
+
+        for (int c = 0; c < 4; ++c) {
+            for (int k = 0; k < n; ++k) {
+                if (bitsOf(expected.storage[c][k]) != bitsOf(product.storage[c][k])) {
+                    ADD_FAILURE() << "buffer " << c << " frame " << k << " of " << frames
+                                  << (replace ? " (replace" : " (accumulate") << ", layout "
+                                  << static_cast<int>(layout) << "): expected "
+                                  << expected.storage[c][k] << ", got " << product.storage[c][k]
+                                  << describe();
+                    return n;
+                }
+            }
+        }
+        expectSame(state.inputPeak, effect->inputPeak, "inputPeak");
+        expectSame(state.outputPeak, effect->outputPeak, "outputPeak");
+        expectSame(state.engine.smoothedGain, effect->engine.smoothedGain, "smoothedGain");
+        expectSame(state.engine.thresholdLevel, effect->engine.thresholdLevel, "thresholdLevel");
+        return n;
+    }
+
+    void expectSame(float expectedValue, const std::atomic<float>& actual, const char* name) {
+        const float value = actual.load(std::memory_order_relaxed);
+        if (bitsOf(expectedValue) != bitsOf(value)) {
+            ADD_FAILURE() << name << ": expected " << expectedValue << ", got " << value
+                          << describe();
+        }
+    }
+
+    std::string describe() const {
+        std::string text = " [rate " + std::to_string(state.sampleRate) + ", bytes";
+        const ParamBytes bytes = reference::snapshot(state.parameters);
+        for (int i = 0; i < kParameterCount; ++i) {
+            text += " " + std::to_string(bytes.bytes[i]);
+        }
+        return text + "]";
+    }
+
+    Random rng;
+    SignalMaker signal;
+    std::unique_ptr<CompressorEffect> effect;
+    reference::EffectState state;
+    HostBuffers product;
+    HostBuffers expected;
+};
+
+void randomParameters(Random& rng, float (&parameters)[kParameterCount]) {
+    for (int i = 0; i < kParameterCount; ++i) {
+        parameters[i] = randomParameter(rng, i);
+    }
+}
+
+} // namespace
+
+// Every one of the 129 bytes of each continuous parameter, the value anywhere within the byte's
+// step, the other parameters random.
+TEST(ReferenceComparison, EveryByteOfEveryContinuousParameter) {
+    Random setup(0x5EED0001);
+    const float rates[] = {44100.0f, 48000.0f, 96000.0f, 22050.0f};
+    long long compared = 0;
+    for (int index : kContinuous) {
+        for (int byte = 0; byte <= 128; ++byte) {
+            float parameters[kParameterCount];
+            randomParameters(setup, parameters);
+            parameters[Active] = setup.chance(0.9) ? 1.0f : 0.0f;
+            const double within = byte == 128 ? 0.0 : setup.uniform();
+            parameters[index] = static_cast<float>((byte + within) / 128.0);
+            ASSERT_EQ(byte, quantiseParameter(parameters[index]));
+            ComparisonRun run(0xA0000000u + static_cast<unsigned>(index * 1000 + byte), parameters,
+                              rates[setup.below(4)]);
+            compared += run.run(1100, false);
+            ASSERT_FALSE(HasFailure()) << kParameterTable[index].name << " byte " << byte;
+        }
+    }
+    std::cout << "[          ] " << compared << " stereo frames compared\n";
+    EXPECT_GE(compared, 6LL * 129 * 1100);
+}
+
+// Each of the 16 combinations of the four switches at each ordinary rate and a rate of 0,
+// with parameters changing between blocks.
+TEST(ReferenceComparison, EverySwitchCombinationAtEachRate) {
+    Random setup(0x5EED0002);
+    const float rates[] = {44100.0f, 48000.0f, 96000.0f, 22050.0f, 0.0f};
+    long long compared = 0;
+    for (int combination = 0; combination < 16; ++combination) {
+        for (float rate : rates) {
+            float parameters[kParameterCount];
+            randomParameters(setup, parameters);
+            for (int s = 0; s < 4; ++s) {
+                parameters[kSwitches[s]] = (combination >> s) & 1 ? 1.0f : 0.0f;
+            }
+            ComparisonRun run(0xB0000000u + static_cast<unsigned>(combination * 10) +
+                                  static_cast<unsigned>(rate),
+                              parameters, rate);
+            compared += run.run(5000, true);
+            ASSERT_FALSE(HasFailure()) << "switch combination " << combination;
+        }
+    }
+    std::cout << "[          ] " << compared << " stereo frames compared\n";
+    EXPECT_GE(compared, 16LL * 5 * 5000);
+}
+
+// Odd and unusable sample rates, and rate changes between blocks.
+TEST(ReferenceComparison, OddAndUnusableSampleRates) {
+    Random setup(0x5EED0003);
+    const float rates[] = {0.0f,
+                           -0.0f,
+                           -44100.0f,
+                           kNaN,
+                           kInf,
+                           -kInf,
+                           1.0f,
+                           1e-30f,
+                           std::numeric_limits<float>::denorm_min(),
+                           std::numeric_limits<float>::max(),
+                           8000.0f,
+                           11025.5f,
+                           192000.0f,
+                           384000.0f};
+    long long compared = 0;
+    for (float rate : rates) {
+        float parameters[kParameterCount];
+        randomParameters(setup, parameters);
+        parameters[Active] = 1.0f;
+        ComparisonRun run(0xC0000000u + static_cast<unsigned>(compared), parameters, rate);
+        compared += run.run(8000, true);
+        ASSERT_FALSE(HasFailure()) << "rate " << rate;
+        // Then hop between rates from block to block.
+        for (int hop = 0; hop < 8; ++hop) {
+            run.setRate(rates[setup.below(14)]);
+            compared += run.run(1000, true);
+        }
+        ASSERT_FALSE(HasFailure()) << "rate changes after " << rate;
+    }
+    std::cout << "[          ] " << compared << " stereo frames compared\n";
+    EXPECT_GE(compared, 14LL * 16000);
+}
