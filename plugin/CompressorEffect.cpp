@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "CompressorEditor.h"
 #include "PluginIdentity.h"
 
 CompressorEffect::CompressorEffect(audioMasterCallback hostCallback)
@@ -13,7 +14,9 @@ CompressorEffect::CompressorEffect(audioMasterCallback hostCallback)
     setCanReplacing(true);
     setCanMono(true);
     setUniqueId(identity::kUniqueId);
-    // EDITOR-HOOK
+    // Without an editor (allocation failed) the instance works on and says so in its flags.
+    editor = new (std::nothrow) CompressorEditor(this);
+    setFlag(effFlagsHasEditor, editor != nullptr);
     activeKnob = 0;
     dragLastY = 0;
     setDefaultParameters(parameters);

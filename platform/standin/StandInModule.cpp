@@ -5,4 +5,6 @@ namespace {
 char moduleToken;
 } // namespace
 
-HINSTANCE standInModuleInstance() { return reinterpret_cast<HINSTANCE>(&moduleToken); }
+HINSTANCE standInModuleInstance() {
+    return reinterpret_cast<HINSTANCE>(&moduleToken);
+}

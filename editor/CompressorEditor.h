@@ -1,0 +1,72 @@
+// The plug-in's editor: a fixed 550 x 170 child window in the host's window, painted from three
+// bitmaps and driven by the left mouse button. It reads and writes the effect's values
+// directly and tells the host nothing.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "EditorBase.h"
+
+class CompressorEffect;
+
+// Editor windows open in the process, over all instances. The window class is registered when
+// this goes from 0 to 1 and unregistered when it returns to 0. User-interface thread only.
+extern std::int32_t editorClassUseCount;
+
+// The editor's rectangle, 550 x 170 at the origin; every instance hands out this one record.
+extern const ERect editorRect;
+
+// The window procedure of the editor class. It finds its editor through GWLP_USERDATA.
+LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+class CompressorEditor : public EditorBase {
+public:
+    // Creates the text font and loads the three bitmaps from the library's resources.
+    explicit CompressorEditor(CompressorEffect* owner);
+    // Takes down a window the host left open, then deletes the GDI objects.
+    ~CompressorEditor() override;
+
+    VstInt32 getRect(ERect** rect) override;
+    VstInt32 open(void* parent) override;
+    void close() override;
+    void idle() override;
+    void update() override;
+
+    // Read-only views for tests and tools.
+    CompressorEffect* owner() const { return compressor; }
+    HWND windowHandle() const { return window; }
+    HBITMAP backgroundHandle() const { return backgroundBitmap; }
+    HBITMAP knobStripHandle() const { return knobStripBitmap; }
+    HBITMAP lampHandle() const { return lampBitmap; }
+    HFONT fontHandle() const { return textFont; }
+    HBITMAP backBufferHandle() const { return backBuffer; }
+    bool isOpen() const { return holdsClassUse; }
+
+private:
+    friend LRESULT CALLBACK editorWindowProc(HWND, UINT, WPARAM, LPARAM);
+
+    // Painting (EditorPaint.cpp).
+    void paint(HWND target);
+    // Mouse (EditorMouse.cpp). x and y are the message's unsigned 16-bit client coordinates.
+    void onButtonDown(HWND target, unsigned x, unsigned y);
+    void onMouseMove(HWND target, unsigned x, unsigned y);
+    void onButtonUp();
+    void onCaptureChanged(HWND target, HWND newCapture);
+
+    // The window is gone, whoever destroyed it (the host may take its own window down, and
+    // our child with it, before it closes the editor): never touch that handle again.
+    void onWindowDestroyed(HWND target);
+    // Destroys the window (if one still exists) and gives back this editor's class use.
+    void releaseWindow();
+
+    CompressorEffect* const compressor;
+    HWND window = nullptr;
+    HBITMAP backgroundBitmap = nullptr;
+    HBITMAP knobStripBitmap = nullptr;
+    HBITMAP lampBitmap = nullptr;
+    HFONT textFont = nullptr;
+    HBITMAP backBuffer = nullptr; // made by the first paint, kept until destruction
+    bool holdsClassUse = false;   // between open and close: counts in editorClassUseCount
+};
