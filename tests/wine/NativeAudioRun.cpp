@@ -1,0 +1,117 @@
+// The native side of the cross-platform audio comparison: loads the Linux shared object as a
+// host does (dlopen, VSTPluginMain), runs the shared audio sequence and writes the result; its
+// compare mode checks two result files for identical bits and says where they differ.
+//   quorvel_wine_audio run <plugin.so> <result.f32>
+//   quorvel_wine_audio compare <expected.f32> <actual.f32>
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "AudioScenario.h"
+
+namespace {
+
+VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+using EntryFunction = AEffect* (*)(audioMasterCallback);
+
+int runSequence(const char* pluginPath, const char* resultPath) {
+    void* library = dlopen(pluginPath, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        std::fprintf(stderr, "FAIL: cannot load %s: %s\n", pluginPath, dlerror());
+        return 2;
+    }
+    auto entry = reinterpret_cast<EntryFunction>(dlsym(library, "VSTPluginMain"));
+    if (entry == nullptr) {
+        entry = reinterpret_cast<EntryFunction>(dlsym(library, "main"));
+    }
+    if (entry == nullptr) {
+        std::fprintf(stderr, "FAIL: %s exports neither VSTPluginMain nor main\n", pluginPath);
+        return 2;
+    }
+    AEffect* effect = entry(&hostCallback);
+    if (effect == nullptr || effect->magic != kEffectMagic) {
+        std::fprintf(stderr, "FAIL: the entry gave no effect record\n");
+        return 1;
+    }
+    audio_scenario::dispatch(effect, effOpen, 0, 0, nullptr, 0.0f);
+    std::vector<float> result;
+    const std::string problem = audio_scenario::run(effect, result);
+    audio_scenario::dispatch(effect, effClose, 0, 0, nullptr, 0.0f);
+    dlclose(library);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "FAIL: %s\n", problem.c_str());
+        return 1;
+    }
+    if (!audio_scenario::writeFloats(resultPath, result)) {
+        std::fprintf(stderr, "FAIL: cannot write %s\n", resultPath);
+        return 2;
+    }
+    std::printf("wrote %zu samples to %s\n", result.size(), resultPath);
+    return 0;
+}
+
+std::uint32_t bitsOf(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof(bits));
+    return bits;
+}
+
+int compareResults(const char* expectedPath, const char* actualPath) {
+    std::vector<float> expected, actual;
+    if (!audio_scenario::readFloats(expectedPath, expected)) {
+        std::fprintf(stderr, "FAIL: cannot read %s\n", expectedPath);
+        return 2;
+    }
+    if (!audio_scenario::readFloats(actualPath, actual)) {
+        std::fprintf(stderr, "FAIL: cannot read %s\n", actualPath);
+        return 2;
+    }
+    const std::size_t size = audio_scenario::resultSize();
+    if (expected.size() != size || actual.size() != size) {
+        std::fprintf(stderr, "FAIL: sizes %zu and %zu samples, the sequence makes %zu\n",
+                     expected.size(), actual.size(), size);
+        return 1;
+    }
+    std::size_t differing = 0;
+    std::size_t first = size;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (bitsOf(expected[i]) != bitsOf(actual[i])) {
+            if (differing++ == 0) {
+                first = i;
+            }
+        }
+    }
+    if (differing > 0) {
+        std::fprintf(stderr,
+                     "FAIL: %zu of %zu samples differ; the first at %s: %.9g (0x%08x) "
+                     "against %.9g (0x%08x)\n",
+                     differing, size, audio_scenario::describeSample(first).c_str(),
+                     static_cast<double>(expected[first]), bitsOf(expected[first]),
+                     static_cast<double>(actual[first]), bitsOf(actual[first]));
+        return 1;
+    }
+    std::printf("ok: all %zu samples have identical bits\n", size);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "run") == 0) {
+        return runSequence(argv[2], argv[3]);
+    }
+    if (argc == 4 && std::strcmp(argv[1], "compare") == 0) {
+        return compareResults(argv[2], argv[3]);
+    }
+    std::fprintf(stderr,
+                 "usage: %s run <plugin.so> <result.f32>\n"
+                 "       %s compare <expected.f32> <actual.f32>\n",
+                 argv[0], argv[0]);
+    return 2;
+}

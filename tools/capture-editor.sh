@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Captures the real editor of the 32-bit DLL under Wine, at its defaults after some audio, and
+# writes it to docs/editor-wine.png. Needs the 32-bit cross build (tools/build.sh) and
+# ImageMagick's convert.
+#   QUORVEL_WIN32_DIR   build tree of the 32-bit DLL and test host (default build/win32)
+#   QUORVEL_WINEPREFIX  Wine prefix to use (default build/native/wineprefix; made if missing)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+win32="${QUORVEL_WIN32_DIR:-$root/build/win32}"
+prefix="${QUORVEL_WINEPREFIX:-$root/build/native/wineprefix}"
+run="$root/tests/wine/run-in-wine.sh"
+
+if ! command -v convert >/dev/null 2>&1; then
+    echo "capture-editor: ImageMagick's convert is needed (apt-get install imagemagick)" >&2
+    exit 1
+fi
+if [ ! -f "$prefix/system.reg" ]; then
+    "$run" "$prefix" --init
+fi
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+"$run" "$prefix" "$win32/bin/quorvel_winhost.exe" "$win32/bin/QuorvelDemo.dll" screenshot \
+    "$work/editor.bmp"
+mkdir -p "$root/docs"
+convert "$work/editor.bmp" -strip "$root/docs/editor-wine.png"
+echo "capture-editor: wrote $root/docs/editor-wine.png"
