@@ -1,23 +1,18 @@
 #include "DynamicsEngine.h"
 
 #include <cmath>
+#include <cstring>
 
 // Precision: signal arithmetic is double precision; every value that leaves a step to be kept
-// (the gain from sample to sample, T, D, each output sample) is rounded to single precision at
-// the point marked below. Constants written with an f suffix are single-precision values that
-// enter the double arithmetic widened, exactly as they are.
+// (the gain from sample to sample, T, D, each output sample) is rounded to single precision.
+// Constants written with an f suffix are single-precision values that enter the double
+// arithmetic widened, exactly as they are. The per-sample loops live in simd/EngineKernel.h.
+
+using quorvel::engine_levels::BlockJob;
+using quorvel::engine_levels::Coefficients;
+using quorvel::engine_levels::OutputMode;
 
 namespace {
-
-// Per-call quantities derived from the snapshot bytes and the sample rate.
-struct BlockSettings {
-    double threshold;   // T, a single-precision value widened
-    double slope;       // S = 1 / R, or 0 with the limiter
-    double attack;      // a, per-sample decay factor while the gain falls
-    double release;     // r, per-sample decay factor while the gain rises
-    double outputGain;  // G
-    double depthFactor; // D, a single-precision value widened
-};
 
 // A rate that is not a finite positive number is taken as 0: both smoothing coefficients are
 // then 0 and the gain follows its target without smoothing.
@@ -43,9 +38,9 @@ double squaredFraction(std::uint8_t byte) {
     return fraction * fraction;
 }
 
-BlockSettings computeSettings(const ParamBytes& params, float sampleRate) {
+Coefficients computeSettings(const ParamBytes& params, float sampleRate, float& thresholdOut) {
     const std::uint8_t* b = params.bytes;
-    BlockSettings s;
+    Coefficients s;
 
     // m is held in single precision: the single constant 0.001 times the rate, rounded to
     // single (a float multiply does exactly that).
@@ -56,6 +51,7 @@ BlockSettings computeSettings(const ParamBytes& params, float sampleRate) {
     // the one published to the editor and the one the gain computer compares against.
     const double scaled = b[Threshold] * static_cast<double>(0.007752538658678532f);
     const float threshold = static_cast<float>(scaled * scaled + static_cast<double>(0.01f));
+    thresholdOut = threshold;
     s.threshold = threshold;
 
     const double ratio = 1.0 + 19.0 * squaredFraction(b[Ratio]);
@@ -65,6 +61,8 @@ BlockSettings computeSettings(const ParamBytes& params, float sampleRate) {
     const double releaseMs = 50.0 + 2950.0 * squaredFraction(b[Release]);
     s.attack = smoothingCoefficient(attackMs, samplesPerMs);
     s.release = smoothingCoefficient(releaseMs, samplesPerMs);
+    s.attackComplement = 1.0 - s.attack;
+    s.releaseComplement = 1.0 - s.release;
 
     if (b[AutoMakeUp] != 0) {
         // The reciprocal of the level the static curve gives a peak of 1.0.
@@ -83,75 +81,91 @@ BlockSettings computeSettings(const ParamBytes& params, float sampleRate) {
     return s;
 }
 
-// Gain computer: linear amplitudes, hard corner at T. A level equal to T counts as below.
-double targetGain(double level, const BlockSettings& s) {
-    if (level > s.threshold) {
-        return (s.depthFactor * (s.threshold + (level - s.threshold) * s.slope)) / level;
-    }
-    return 1.0;
-}
-
-// One smoother step from the stored gain towards the target: attack while the gain must fall,
-// release otherwise. The result is rounded to single precision because the gain is carried
-// from sample to sample (and block to block) as a float. A step that is not finite (an
-// infinite input makes the target NaN) keeps the previous gain, so the state never sticks.
-float smoothGain(float stored, double target, const BlockSettings& s) {
-    const double g = stored;
-    const double next = g > target ? s.attack * g + (1.0 - s.attack) * target
-                                   : s.release * g + (1.0 - s.release) * target;
-    const float rounded = static_cast<float>(next);
-    return std::isfinite(rounded) ? rounded : stored;
-}
-
-// Output samples are stored as floats: the product is rounded once, after the output gain.
-float applyGain(float sample, double gain, double outputGain) {
-    return static_cast<float>((static_cast<double>(sample) * gain) * outputGain);
-}
-
-float softClip(float sample) {
-    return static_cast<float>(std::tanh(static_cast<double>(sample)));
+std::uint32_t bitsOf(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
 }
 
 } // namespace
 
+DynamicsEngine::DynamicsEngine() : level(quorvel::detectSimdLevel()) {}
+
+bool DynamicsEngine::setSimdLevel(quorvel::SimdLevel newLevel) {
+    if (!quorvel::isSimdLevelSupported(newLevel)) {
+        return false;
+    }
+    level = newLevel;
+    return true;
+}
+
+// Two exponentials, a power and a few divisions per block are a noticeable share of a short
+// block, and hosts send the same parameters and rate block after block: the results of the
+// previous call are kept with the snapshot and the rate's bits they came from. A hit returns
+// exactly the values a fresh computation would.
+const Coefficients& DynamicsEngine::settingsFor(const ParamBytes& params, float sampleRate) {
+    const std::uint32_t rateBits = bitsOf(sampleRate);
+    if (!cacheValid || rateBits != cachedRateBits ||
+        std::memcmp(params.bytes, cachedBytes.bytes, sizeof params.bytes) != 0) {
+        cached = computeSettings(params, sampleRate, cachedThreshold);
+        cachedBytes = params;
+        cachedRateBits = rateBits;
+        cacheValid = true;
+    }
+    return cached;
+}
+
+void DynamicsEngine::run(BlockJob& job) {
+    switch (level) {
+#if defined(__i386__) || defined(__x86_64__)
+    case quorvel::SimdLevel::Avx2:
+        quorvel::engine_levels::runBlockAvx2(job);
+        return;
+    case quorvel::SimdLevel::Sse2:
+        quorvel::engine_levels::runBlockSse2(job);
+        return;
+#else
+    case quorvel::SimdLevel::Avx2:
+    case quorvel::SimdLevel::Sse2:
+#endif
+    case quorvel::SimdLevel::Scalar:
+        break;
+    }
+    quorvel::engine_levels::runBlockScalar(job);
+}
+
 void DynamicsEngine::process(float* left, float* right, std::int32_t count,
                              const ParamBytes* params, float sampleRate) {
-    if (params->bytes[Active] == 0) {
+    processBlock(left, right, count, params, sampleRate, BlockOutputs{});
+}
+
+void DynamicsEngine::processBlock(float* left, float* right, std::int32_t count,
+                                  const ParamBytes* params, float sampleRate,
+                                  const BlockOutputs& outputs) {
+    BlockJob job;
+    job.left = left;
+    job.right = right;
+    job.count = count;
+    job.active = params->bytes[Active] != 0;
+    if (job.active) {
+        job.k = settingsFor(*params, sampleRate);
+        thresholdLevel.store(cachedThreshold, std::memory_order_relaxed);
+    }
+    if (count <= 0) {
         return;
     }
-
-    const BlockSettings s = computeSettings(*params, sampleRate);
-    thresholdLevel.store(static_cast<float>(s.threshold), std::memory_order_relaxed);
-
-    // A host running the plug-in in mono may pass one buffer as both channels: it then gets
-    // the gain (and the soft clipper) once, with its own magnitude as the detector.
-    const bool sharedBuffer = left == right;
-
-    float gain = smoothedGain.load(std::memory_order_relaxed);
-    for (std::int32_t i = 0; i < count; ++i) {
-        // Detector: the larger magnitude; a NaN on the right never wins the comparison.
-        float level = std::fabs(left[i]);
-        if (!sharedBuffer && std::fabs(right[i]) > level) {
-            level = std::fabs(right[i]);
-        }
-
-        // The gain that multiplies this sample is the single-precision value just stored,
-        // widened again: the same number the next sample starts from.
-        gain = smoothGain(gain, targetGain(level, s), s);
-        smoothedGain.store(gain, std::memory_order_relaxed);
-
-        left[i] = applyGain(left[i], gain, s.outputGain);
-        if (!sharedBuffer) {
-            right[i] = applyGain(right[i], gain, s.outputGain);
-        }
+    job.softClip = params->bytes[Softclip] != 0;
+    job.gain = &smoothedGain;
+    job.inputPeak = outputs.inputPeak;
+    job.outputPeak = outputs.outputPeak;
+    if (outputs.left != nullptr && outputs.right != nullptr) {
+        job.output = outputs.replace ? OutputMode::Replace : OutputMode::Add;
+        job.outLeft = outputs.left;
+        job.outRight = outputs.right;
     }
-
-    if (params->bytes[Softclip] != 0) {
-        for (std::int32_t i = 0; i < count; ++i) {
-            left[i] = softClip(left[i]);
-            if (!sharedBuffer) {
-                right[i] = softClip(right[i]);
-            }
-        }
+    if (!job.active && job.inputPeak == nullptr && job.outputPeak == nullptr &&
+        job.output == OutputMode::None) {
+        return;
     }
+    run(job);
 }

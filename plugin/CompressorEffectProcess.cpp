@@ -1,7 +1,22 @@
 // The audio-thread side of the effect: the block routine behind both processing entries.
 #include "CompressorEffect.h"
 
+#include <cstdint>
+
 #include "PeakMeter.h"
+#include "simd/EngineKernel.h"
+
+namespace {
+
+// True when the two ranges of n samples are the same buffer or do not overlap at all.
+bool sameOrApart(const float* a, const float* b, VstInt32 n) {
+    const auto x = reinterpret_cast<std::uintptr_t>(a);
+    const auto y = reinterpret_cast<std::uintptr_t>(b);
+    const auto bytes = static_cast<std::uintptr_t>(n) * sizeof(float);
+    return x == y || x + bytes <= y || y + bytes <= x;
+}
+
+} // namespace
 
 void CompressorEffect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
     processBlock(inputs, outputs, sampleFrames, true);
@@ -23,27 +38,40 @@ void CompressorEffect::processBlock(float** inputs, float** outputs, VstInt32 sa
     // One set of parameter bytes for the whole block, even if the editor writes meanwhile.
     const ParamBytes snapshot = snapshotParameters(parameters);
 
-    if (sampleFrames > 0) {
-        updatePeakMeter(inputPeak, inLeft, inRight, sampleFrames);
-    }
-
     // The rate is read every block, so a new rate takes effect at the next block. The engine
     // runs for every block, also an empty one: it still publishes the threshold.
     const float rate = getSampleRate();
-    engine.process(inLeft, inRight, sampleFrames, &snapshot, rate);
 
-    if (sampleFrames > 0) {
-        updatePeakMeter(outputPeak, inLeft, inRight, sampleFrames);
+    // Hosts pass channels that are either the same buffer or separate ones. Then the engine
+    // runs the meters and the output copy inside its own pipeline, step by step.
+    if (sampleFrames <= 0 || (sameOrApart(inLeft, inRight, sampleFrames) &&
+                              sameOrApart(outLeft, outRight, sampleFrames) &&
+                              sameOrApart(outLeft, inLeft, sampleFrames) &&
+                              sameOrApart(outLeft, inRight, sampleFrames) &&
+                              sameOrApart(outRight, inLeft, sampleFrames) &&
+                              sameOrApart(outRight, inRight, sampleFrames))) {
+        DynamicsEngine::BlockOutputs out;
+        out.left = outLeft;
+        out.right = outRight;
+        out.replace = replace;
+        out.inputPeak = &inputPeak;
+        out.outputPeak = &outputPeak;
+        engine.processBlock(inLeft, inRight, sampleFrames, &snapshot, rate, out);
+        return;
     }
 
+    // Channels that overlap in part: the passes one after the other over the whole block.
+    updatePeakMeter(inputPeak, inLeft, inRight, sampleFrames);
+    engine.process(inLeft, inRight, sampleFrames, &snapshot, rate);
+    updatePeakMeter(outputPeak, inLeft, inRight, sampleFrames);
     for (VstInt32 k = 0; k < sampleFrames; ++k) {
         if (replace) {
             outLeft[k] = inLeft[k];
             outRight[k] = inRight[k];
         } else {
             // The sum is formed in single precision: one rounding, as storing it would do.
-            outLeft[k] = outLeft[k] + inLeft[k];
-            outRight[k] = outRight[k] + inRight[k];
+            outLeft[k] = quorvel::engine_kernel::sum(outLeft[k], inLeft[k]);
+            outRight[k] = quorvel::engine_kernel::sum(outRight[k], inRight[k]);
         }
     }
 }

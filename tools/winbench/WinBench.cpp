@@ -1,0 +1,254 @@
+// Times the plug-in DLL's processReplacing in 512-frame blocks (default parameters: soft clipper
+// on) against the plain reference of the rules compiled into this program, the gain smoother
+// alone (the serial floor) and a plain copy, and prints the median ns per stereo frame of each.
+//
+//   quorvel_winbench [path to QuorvelDemo.dll] [repetitions]
+//
+// The DLL is looked for next to this program when no path is given.
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "FastTanh.h"
+#include "Reference.h"
+#include "Vst2Interface.h"
+#include "simd/EngineLevels.h"
+
+namespace {
+
+constexpr int kBlock = 512;
+constexpr int kSignalFrames = 1 << 15;
+constexpr int kBlocksPerRun = 2000;
+
+using PluginEntry = AEffect*(VST_CALLBACK*)(audioMasterCallback);
+
+VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+// Noise around 0.1 with loud bursts (up to 16 x) that fade over a few hundred frames: the
+// benchmark's normal signal.
+struct Signal {
+    std::vector<float> left = std::vector<float>(kSignalFrames);
+    std::vector<float> right = std::vector<float>(kSignalFrames);
+    Signal() {
+        std::mt19937 rng(2024);
+        std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+        std::uniform_real_distribution<float> chance(0.0f, 1.0f);
+        float burst = 0.0f;
+        for (int i = 0; i < kSignalFrames; ++i) {
+            if (chance(rng) < 0.002f) {
+                burst = 1.0f + 15.0f * chance(rng);
+            }
+            burst *= 0.995f;
+            left[i] = (0.1f + burst) * noise(rng);
+            right[i] = (0.1f + burst) * noise(rng);
+        }
+    }
+};
+
+struct Buffers {
+    std::vector<float> inLeft = std::vector<float>(kBlock);
+    std::vector<float> inRight = std::vector<float>(kBlock);
+    std::vector<float> outLeft = std::vector<float>(kBlock);
+    std::vector<float> outRight = std::vector<float>(kBlock);
+    float* inputs[2] = {inLeft.data(), inRight.data()};
+    float* outputs[2] = {outLeft.data(), outRight.data()};
+    int position = 0;
+
+    // The work is in place: every block starts from fresh input.
+    void restore(const Signal& s) {
+        if (position + kBlock > kSignalFrames) {
+            position = 0;
+        }
+        std::memcpy(inLeft.data(), s.left.data() + position, sizeof(float) * kBlock);
+        std::memcpy(inRight.data(), s.right.data() + position, sizeof(float) * kBlock);
+        position += kBlock;
+    }
+};
+
+double seconds() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Median over `repetitions` runs of kBlocksPerRun blocks, in ns per stereo frame.
+template <typename Block> double medianNsPerFrame(int repetitions, Block block) {
+    for (int i = 0; i < kBlocksPerRun / 4; ++i) {
+        block(); // warm up
+    }
+    std::vector<double> runs;
+    for (int r = 0; r < repetitions; ++r) {
+        const double start = seconds();
+        for (int i = 0; i < kBlocksPerRun; ++i) {
+            block();
+        }
+        runs.push_back((seconds() - start) * 1e9 / (static_cast<double>(kBlocksPerRun) * kBlock));
+    }
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
+}
+
+std::string besideThisProgram(const char* name) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path);
+    const std::size_t slash = dir.find_last_of("\\/");
+    return (slash == std::string::npos ? std::string() : dir.substr(0, slash + 1)) + name;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string dll = argc > 1 ? argv[1] : besideThisProgram("QuorvelDemo.dll");
+    const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 11;
+
+    HMODULE module = LoadLibraryA(dll.c_str());
+    if (module == nullptr) {
+        std::fprintf(stderr, "cannot load %s\n", dll.c_str());
+        return 1;
+    }
+    auto entry =
+        reinterpret_cast<PluginEntry>(reinterpret_cast<void*>(GetProcAddress(module, "main")));
+    if (entry == nullptr) {
+        entry = reinterpret_cast<PluginEntry>(
+            reinterpret_cast<void*>(GetProcAddress(module, "VSTPluginMain")));
+    }
+    AEffect* effect = entry != nullptr ? entry(&hostCallback) : nullptr;
+    if (effect == nullptr || effect->magic != kEffectMagic) {
+        std::fprintf(stderr, "%s: no effect\n", dll.c_str());
+        return 1;
+    }
+    effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
+    effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    effect->dispatcher(effect, effSetBlockSize, 0, kBlock, nullptr, 0.0f);
+    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+
+    const Signal signal;
+
+    // First the bits: a fresh instance of the DLL against a fresh reference over the whole
+    // signal in blocks of varying length (the processing being timed must be the right one).
+    long long compared = 0;
+    long long mismatches = 0;
+    {
+        AEffect* check = entry(&hostCallback);
+        check->dispatcher(check, effOpen, 0, 0, nullptr, 0.0f);
+        check->dispatcher(check, effSetSampleRate, 0, 0, nullptr, 44100.0f);
+        reference::EffectState expected;
+        std::vector<float> in[2], out[2], refIn[2], refOut[2];
+        for (int position = 0, b = 0; position < kSignalFrames; ++b) {
+            const int frames = std::min(kSignalFrames - position, 1 + (b * 37) % 700);
+            for (int c = 0; c < 2; ++c) {
+                const std::vector<float>& source = c == 0 ? signal.left : signal.right;
+                in[c].assign(source.begin() + position, source.begin() + position + frames);
+                out[c].assign(static_cast<std::size_t>(frames), 0.0f);
+                refIn[c] = in[c];
+                refOut[c] = out[c];
+            }
+            float* inputs[2] = {in[0].data(), in[1].data()};
+            float* outputs[2] = {out[0].data(), out[1].data()};
+            float* refInputs[2] = {refIn[0].data(), refIn[1].data()};
+            float* refOutputs[2] = {refOut[0].data(), refOut[1].data()};
+            check->processReplacing(check, inputs, outputs, frames);
+            reference::processBlock(expected, refInputs, refOutputs, frames, true);
+            for (int c = 0; c < 2; ++c) {
+                mismatches += std::memcmp(out[c].data(), refOut[c].data(),
+                                          sizeof(float) * static_cast<std::size_t>(frames)) != 0;
+            }
+            compared += frames;
+            position += frames;
+        }
+        check->dispatcher(check, effClose, 0, 0, nullptr, 0.0f);
+    }
+
+    Buffers product;
+    const double productNs = medianNsPerFrame(repetitions, [&] {
+        product.restore(signal);
+        effect->processReplacing(effect, product.inputs, product.outputs, kBlock);
+    });
+
+    // The same defaults in the reference: soft clipper on.
+    reference::EffectState state;
+    Buffers plain;
+    const double referenceNs = medianNsPerFrame(repetitions, [&] {
+        plain.restore(signal);
+        reference::processBlock(state, plain.inputs, plain.outputs, kBlock, true);
+    });
+
+    // The smoother alone over targets computed beforehand (default parameters at 44100 Hz).
+    quorvel::engine_levels::Coefficients k{};
+    const ParamBytes b = reference::snapshot(state.parameters);
+    const double m = static_cast<double>(0.001f * 44100.0f);
+    k.threshold = static_cast<float>(
+        std::pow(b.bytes[Threshold] * (double)0.007752538658678532f, 2) + (double)0.01f);
+    k.slope = 1.0 / (1.0 + 19.0 * std::pow(b.bytes[Ratio] / 128.0, 2));
+    k.attack = std::exp(-1.0 / ((0.1 + 199.9 * std::pow(b.bytes[Attack] / 128.0, 2)) * m));
+    k.release = std::exp(-1.0 / ((50.0 + 2950.0 * std::pow(b.bytes[Release] / 128.0, 2)) * m));
+    k.attackComplement = 1.0 - k.attack;
+    k.releaseComplement = 1.0 - k.release;
+    k.depthFactor = 1.0;
+    std::vector<double> t(kSignalFrames), ta(kSignalFrames), tr(kSignalFrames);
+    for (int i = 0; i < kSignalFrames; ++i) {
+        const double x = std::max(std::fabs(signal.left[i]), std::fabs(signal.right[i]));
+        t[i] = x > k.threshold ? (k.depthFactor * (k.threshold + (x - k.threshold) * k.slope)) / x
+                               : 1.0;
+        ta[i] = k.attackComplement * t[i];
+        tr[i] = k.releaseComplement * t[i];
+    }
+    const quorvel::SimdLevel level = quorvel::detectSimdLevel();
+    std::vector<float> gains(kBlock);
+    float gain = 0.0f;
+    int position = 0;
+    const double floorNs = medianNsPerFrame(repetitions, [&] {
+        if (position + kBlock > kSignalFrames) {
+            position = 0;
+        }
+        const double* tp = t.data() + position;
+        const double* ap = ta.data() + position;
+        const double* rp = tr.data() + position;
+        if (level == quorvel::SimdLevel::Avx2) {
+            gain =
+                quorvel::engine_levels::smoothOnlyAvx2(tp, ap, rp, kBlock, k, gain, gains.data());
+        } else {
+            gain =
+                quorvel::engine_levels::smoothOnlySse2(tp, ap, rp, kBlock, k, gain, gains.data());
+        }
+        position += kBlock;
+    });
+
+    Buffers copy;
+    const double copyNs = medianNsPerFrame(repetitions, [&] {
+        copy.restore(signal);
+        std::memcpy(copy.outLeft.data(), copy.inLeft.data(), sizeof(float) * kBlock);
+        std::memcpy(copy.outRight.data(), copy.inRight.data(), sizeof(float) * kBlock);
+    });
+
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    FreeLibrary(module);
+
+    std::printf("%d-bit, %s, 512-frame blocks, soft clipper on, median of %d runs of %d blocks\n",
+                static_cast<int>(sizeof(void*) * 8), quorvel::simdLevelName(level), repetitions,
+                kBlocksPerRun);
+    std::printf(
+        "  bits: %lld stereo frames of DLL output against the reference, %lld blocks differ\n",
+        compared, mismatches);
+    std::printf("  product (DLL)   %7.2f ns per stereo frame\n", productNs);
+    std::printf("  reference       %7.2f ns per stereo frame\n", referenceNs);
+    std::printf("  smoother floor  %7.2f ns per stereo frame\n", floorNs);
+    std::printf("  copy            %7.2f ns per stereo frame\n", copyNs);
+    std::printf("  product / reference %.3f, product / floor %.2f\n", productNs / referenceNs,
+                productNs / floorNs);
+    return mismatches == 0 ? 0 : 2;
+}
