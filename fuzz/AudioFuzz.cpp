@@ -12,7 +12,7 @@
 // - neither meter is ever NaN, and a block of 0 or fewer frames leaves both meters and the gain
 //   exactly as they were;
 // - with Active and Softclip on, every sample processReplacing writes is within [-1, 1],
-//   unless its input frame held a NaN (or, as NaN, an infinity: see below);
+//   unless its input frame held a NaN;
 // - with Active off, processReplacing copies the input bit for bit.
 #include <cmath>
 #include <cstdint>
@@ -226,14 +226,9 @@ private:
                 if (std::isnan(heldLeft[k]) || std::isnan(heldRight[k])) {
                     continue;
                 }
-                // An infinite sample times a gain of exactly 0 (a fresh instance, or Depth at
-                // 100 % after the gain has fallen to 0) is NaN, and so is its tangent. That
-                // NaN is tolerated; a finite sample outside [-1, 1] never is.
-                const bool infiniteFrame = std::isinf(heldLeft[k]) || std::isinf(heldRight[k]);
-                const auto bounded = [infiniteFrame](float sample) {
-                    return (sample >= -1.0f && sample <= 1.0f) ||
-                           (infiniteFrame && std::isnan(sample));
-                };
+                // Also an infinite sample meeting a gain of exactly 0 (a fresh instance, or
+                // Depth at 100 % after the gain has fallen to 0) comes out as a signed zero.
+                const auto bounded = [](float sample) { return sample >= -1.0f && sample <= 1.0f; };
                 if (!bounded(outputs[0][k]) || !bounded(outputs[1][k])) {
                     std::fprintf(stderr, "frame %zu of %zu: input %g, %g gave %g, %g (gain %g)\n",
                                  k, count, heldLeft[k], heldRight[k], outputs[0][k], outputs[1][k],

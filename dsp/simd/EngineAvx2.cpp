@@ -172,9 +172,16 @@ struct Ops {
         return _mm_movemask_ps(_mm_cmpeq_ps(x, _mm_set1_ps(__builtin_huge_valf()))) != 0;
     }
 
-    static __m128 scaled(const float* x, __m256d gain, __m256d outputGain) {
-        return _mm256_cvtpd_ps(
-            _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtps_pd(_mm_loadu_ps(x)), gain), outputGain));
+    static __m128 scaled(const float* p, __m256d gain, __m256d outputGain) {
+        const __m128 x = _mm_loadu_ps(p);
+        const __m128 product =
+            _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_mul_pd(_mm256_cvtps_pd(x), gain), outputGain));
+        // An infinite sample meeting a gain of exactly 0 gives inf x 0 = NaN; such lanes (a NaN
+        // product from a sample that is not NaN) become a zero of the sample's sign, so only a NaN
+        // input makes a NaN output.
+        const __m128 silenced = _mm_and_ps(_mm_cmpunord_ps(product, product), _mm_cmpord_ps(x, x));
+        const __m128 signedZero = _mm_and_ps(x, _mm_set1_ps(-0.0f));
+        return _mm_or_ps(_mm_andnot_ps(silenced, product), _mm_and_ps(silenced, signedZero));
     }
 
     static void finish(float* l, float* r, bool mono, const float* gain, double outputGain,

@@ -10,6 +10,17 @@
 namespace quorvel::engine_levels {
 namespace {
 
+// The gain and the output gain applied to one sample, rounded to float. An infinite sample
+// meeting a gain of exactly 0 would give inf x 0 = NaN, which not even the soft clipper bounds:
+// it gives a zero of the sample's sign instead, so only a NaN input makes a NaN output.
+inline float gained(float x, double gain, double outputGain) {
+    const float product = static_cast<float>((static_cast<double>(x) * gain) * outputGain);
+    if (std::isnan(product) && !std::isnan(x)) {
+        return std::copysign(0.0f, x);
+    }
+    return product;
+}
+
 using engine_kernel::kUnit;
 
 struct Ops {
@@ -71,10 +82,8 @@ struct Ops {
         float processed[2][kUnit];
         for (int i = 0; i < kUnit; ++i) {
             const double g = gain[i];
-            processed[0][i] = static_cast<float>((static_cast<double>(l[i]) * g) * outputGain);
-            processed[1][i] =
-                mono ? processed[0][i]
-                     : static_cast<float>((static_cast<double>(r[i]) * g) * outputGain);
+            processed[0][i] = gained(l[i], g, outputGain);
+            processed[1][i] = mono ? processed[0][i] : gained(r[i], g, outputGain);
         }
         if (clip) {
             tanh_levels::tanhBlockScalar(processed[0], kUnit);
@@ -98,9 +107,8 @@ struct Ops {
                       double outputGain, float* processed) {
         for (int i = 0; i < kUnit; ++i) {
             const double g = gain[i];
-            processed[i] = static_cast<float>((static_cast<double>(l[i]) * g) * outputGain);
-            processed[kUnit + i] =
-                mono ? 0.0f : static_cast<float>((static_cast<double>(r[i]) * g) * outputGain);
+            processed[i] = gained(l[i], g, outputGain);
+            processed[kUnit + i] = mono ? 0.0f : gained(r[i], g, outputGain);
         }
     }
 

@@ -197,9 +197,15 @@ struct Ops {
 
     static __m128 scaled(const float* p, __m128d gainLow, __m128d gainHigh, __m128d outputGain) {
         const __m128 x = _mm_loadu_ps(p);
-        return _mm_movelh_ps(
-            _mm_cvtpd_ps(_mm_mul_pd(_mm_mul_pd(widenLow(x), gainLow), outputGain)),
-            _mm_cvtpd_ps(_mm_mul_pd(_mm_mul_pd(widenHigh(x), gainHigh), outputGain)));
+        const __m128 product =
+            _mm_movelh_ps(_mm_cvtpd_ps(_mm_mul_pd(_mm_mul_pd(widenLow(x), gainLow), outputGain)),
+                          _mm_cvtpd_ps(_mm_mul_pd(_mm_mul_pd(widenHigh(x), gainHigh), outputGain)));
+        // An infinite sample meeting a gain of exactly 0 gives inf x 0 = NaN; such lanes (a NaN
+        // product from a sample that is not NaN) become a zero of the sample's sign, so only a NaN
+        // input makes a NaN output.
+        const __m128 silenced = _mm_and_ps(_mm_cmpunord_ps(product, product), _mm_cmpord_ps(x, x));
+        const __m128 signedZero = _mm_and_ps(x, _mm_set1_ps(-0.0f));
+        return _mm_or_ps(_mm_andnot_ps(silenced, product), _mm_and_ps(silenced, signedZero));
     }
 
     static void finish(float* l, float* r, bool mono, const float* gain, double outputGain,

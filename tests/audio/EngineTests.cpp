@@ -307,6 +307,27 @@ TEST(EngineNonFinite, InfiniteSampleKeepsTheGainAndLaterAudioIsNormal) {
     }
 }
 
+TEST(EngineNonFinite, InfiniteSampleMeetingZeroGainGivesASignedZero) {
+    // A fresh engine keeps its gain of 0 through an infinite first sample (the target is NaN),
+    // and inf x 0 would be NaN: the sample comes out as a zero of its own sign instead, with the
+    // soft clipper on or off, while a NaN input still passes through.
+    for (const ParamBytes& p : {defaultBytes(), softclipOff()}) {
+        DynamicsEngine engine;
+        Stereo s = constant(kInf, -kInf, 1);
+        run(engine, s, p, 44100.0f);
+        EXPECT_EQ(gainOf(engine), 0.0f);
+        EXPECT_EQ(bitsOf(s.left[0]), bitsOf(0.0f));
+        EXPECT_EQ(bitsOf(s.right[0]), bitsOf(-0.0f));
+
+        DynamicsEngine nanEngine;
+        Stereo n = constant(kInf, kNaN, 1); // the NaN on the right is ignored by the detector
+        run(nanEngine, n, p, 44100.0f);
+        EXPECT_EQ(gainOf(nanEngine), 0.0f);
+        EXPECT_EQ(bitsOf(n.left[0]), bitsOf(0.0f));
+        EXPECT_TRUE(std::isnan(n.right[0]));
+    }
+}
+
 TEST(EngineNonFinite, NaNOnLeftGivesTargetOneAndNaNOnRightIsIgnored) {
     ParamBytes p = softclipOff();
     p.bytes[Depth] = 128; // target 0 above the threshold, 1 at or below

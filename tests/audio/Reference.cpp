@@ -9,6 +9,16 @@ namespace {
 double square(double v) {
     return v * v;
 }
+
+// Gain and output gain on one sample, rounded to float. Mended rule: an infinite sample times
+// a gain of exactly 0 (NaN under IEEE arithmetic) gives a zero of the sample's sign.
+float gainedSample(float x, double gain, double G) {
+    const float product = static_cast<float>((double(x) * gain) * G);
+    if (std::isnan(product) && !std::isnan(x)) {
+        return std::copysign(0.0f, x);
+    }
+    return product;
+}
 } // namespace
 
 EffectState::EffectState() {
@@ -96,9 +106,9 @@ void engineProcess(EngineState& state, float* left, float* right, std::int32_t c
             state.smoothedGain = static_cast<float>(next);
         }
         const double gain = state.smoothedGain;
-        left[i] = static_cast<float>((double(left[i]) * gain) * G);
+        left[i] = gainedSample(left[i], gain, G);
         if (!mono) {
-            right[i] = static_cast<float>((double(right[i]) * gain) * G);
+            right[i] = gainedSample(right[i], gain, G);
         }
     }
     if (b[7] != 0 && count > 0) {

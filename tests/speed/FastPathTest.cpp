@@ -29,6 +29,14 @@ void PrintTo(SimdLevel level, std::ostream* os);
 
 namespace {
 
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
+const ParameterValues& defaultValues() {
+    static ParameterValues values;
+    setDefaultParameters(values);
+    return values;
+}
+
 using audiotest::bitsOf;
 using quorvel::SimdLevel;
 
@@ -375,6 +383,27 @@ TEST_P(FastPath, GainAndSamplesInTheSubnormalRange) {
         ASSERT_FALSE(HasFailure()) << "block " << b;
     }
     report("subnormal gain and samples", compared);
+}
+
+// An infinite sample meeting a gain of exactly 0 (a fresh engine) comes out as a zero of its
+// sign at every level, in every lane of pipelined blocks and of short ones.
+TEST_P(FastPath, InfiniteSamplesMeetingZeroGainGiveSignedZeros) {
+    ParamBytes params = snapshotParameters(defaultValues());
+    for (int frames : {1, 7, 16, 33, 64, 512}) {
+        {
+            DynamicsEngine engine;
+            ASSERT_TRUE(engine.setSimdLevel(GetParam()));
+            std::vector<float> left(static_cast<std::size_t>(frames), kInfinity);
+            std::vector<float> right(static_cast<std::size_t>(frames), -kInfinity);
+            engine.process(left.data(), right.data(), frames, &params, 44100.0f);
+            for (int i = 0; i < frames; ++i) {
+                ASSERT_EQ(left[static_cast<std::size_t>(i)], 0.0f) << frames << " " << i;
+                ASSERT_FALSE(std::signbit(left[static_cast<std::size_t>(i)]));
+                ASSERT_EQ(right[static_cast<std::size_t>(i)], 0.0f) << frames << " " << i;
+                ASSERT_TRUE(std::signbit(right[static_cast<std::size_t>(i)]));
+            }
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLevels, FastPath,
