@@ -21,6 +21,8 @@
 namespace quorvel::engine_levels {
 namespace {
 
+#include "simd/Float4Units.h"
+
 using engine_kernel::kUnit;
 static_assert(kUnit == 4, "four floats per channel and unit");
 
@@ -176,12 +178,7 @@ struct Ops {
         const __m128 x = _mm_loadu_ps(p);
         const __m128 product =
             _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_mul_pd(_mm256_cvtps_pd(x), gain), outputGain));
-        // An infinite sample meeting a gain of exactly 0 gives inf x 0 = NaN; such lanes (a NaN
-        // product from a sample that is not NaN) become a zero of the sample's sign, so only a NaN
-        // input makes a NaN output.
-        const __m128 silenced = _mm_and_ps(_mm_cmpunord_ps(product, product), _mm_cmpord_ps(x, x));
-        const __m128 signedZero = _mm_and_ps(x, _mm_set1_ps(-0.0f));
-        return _mm_or_ps(_mm_andnot_ps(silenced, product), _mm_and_ps(silenced, signedZero));
+        return silenceInfiniteTimesZero(product, x);
     }
 
     static void finish(float* l, float* r, bool mono, const float* gain, double outputGain,
@@ -248,29 +245,8 @@ struct Ops {
                          _mm256_cvtps_pd(candidates(_mm_loadu_ps(l), _mm_loadu_ps(r), mono)));
     }
 
-    // out + in as the plain loop's addition computes it on x86, where the first operand's NaN
-    // wins when both are NaN. The compiler may put the operands of an addition either way
-    // round, so that case is settled explicitly.
-    static __m128 sum(__m128 out, __m128 in) {
-        const __m128 both = _mm_and_ps(_mm_cmpunord_ps(out, out), _mm_cmpunord_ps(in, in));
-        const __m128 quietOut = _mm_or_ps(out, _mm_castsi128_ps(_mm_set1_epi32(0x00400000)));
-        const __m128 s = _mm_add_ps(out, in);
-        return _mm_or_ps(_mm_and_ps(both, quietOut), _mm_andnot_ps(both, s));
-    }
-
-    // Channel 0 over the unit, then channel 1, reading the buffers again: they are identical or
-    // disjoint, so this is the frame-by-frame order of the plain copy.
     static void copyOut(const float* in0, const float* in1, float* out0, float* out1, bool add) {
-        __m128 v = _mm_loadu_ps(in0);
-        if (add) {
-            v = sum(_mm_loadu_ps(out0), v);
-        }
-        _mm_storeu_ps(out0, v);
-        __m128 w = _mm_loadu_ps(in1);
-        if (add) {
-            w = sum(_mm_loadu_ps(out1), w);
-        }
-        _mm_storeu_ps(out1, w);
+        copyOutUnit(in0, in1, out0, out1, add);
     }
 };
 

@@ -1,0 +1,40 @@
+// Four-float helpers that the SSE2 and AVX2 engine levels share.
+//
+// Include this inside a file's anonymous namespace, after <emmintrin.h> or <immintrin.h>: each
+// level compiles its own copy with its own instruction set, and internal linkage keeps an
+// AVX2-compiled copy from ever standing in for the SSE2 one.
+
+// The product of a sample with its gain and output gain is NaN only for a NaN sample or for an
+// infinite sample meeting a gain of exactly 0 (inf x 0). Lanes of the second kind become a zero
+// of the sample's sign, so only a NaN input makes a NaN output.
+inline __m128 silenceInfiniteTimesZero(__m128 product, __m128 sample) {
+    const __m128 silenced =
+        _mm_and_ps(_mm_cmpunord_ps(product, product), _mm_cmpord_ps(sample, sample));
+    const __m128 signedZero = _mm_and_ps(sample, _mm_set1_ps(-0.0f));
+    return _mm_or_ps(_mm_andnot_ps(silenced, product), _mm_and_ps(silenced, signedZero));
+}
+
+// out + in as the plain loop's addition computes it on x86, where the first operand's NaN wins
+// when both are NaN. The compiler may put the operands of an addition either way round, so that
+// case is settled explicitly.
+inline __m128 accumulate(__m128 out, __m128 in) {
+    const __m128 both = _mm_and_ps(_mm_cmpunord_ps(out, out), _mm_cmpunord_ps(in, in));
+    const __m128 quietOut = _mm_or_ps(out, _mm_castsi128_ps(_mm_set1_epi32(0x00400000)));
+    const __m128 sum = _mm_add_ps(out, in);
+    return _mm_or_ps(_mm_and_ps(both, quietOut), _mm_andnot_ps(both, sum));
+}
+
+// Channel 0 over the unit, then channel 1, reading the buffers again: they are identical or
+// disjoint, so this is the frame-by-frame order of the plain copy.
+inline void copyOutUnit(const float* in0, const float* in1, float* out0, float* out1, bool add) {
+    __m128 v = _mm_loadu_ps(in0);
+    if (add) {
+        v = accumulate(_mm_loadu_ps(out0), v);
+    }
+    _mm_storeu_ps(out0, v);
+    __m128 w = _mm_loadu_ps(in1);
+    if (add) {
+        w = accumulate(_mm_loadu_ps(out1), w);
+    }
+    _mm_storeu_ps(out1, w);
+}
