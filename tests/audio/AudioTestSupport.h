@@ -51,4 +51,52 @@ inline void runReplacing(CompressorEffect& effect, std::vector<float>& left,
     effect.processReplacing(inputs, outputs, static_cast<VstInt32>(left.size()));
 }
 
+// How a host may lay out its four channel buffers: separate, one input buffer for both
+// channels, in place, and outputs that share buffers with the inputs or with each other.
+enum class Layout { Separate, MonoInput, InPlace, MonoInPlace, Swapped, OneOutput };
+constexpr int kLayouts = 6;
+
+struct HostBuffers {
+    std::vector<float> storage[4];
+    float* inputs[2] = {};
+    float* outputs[2] = {};
+
+    void arrange(Layout layout, int frames) {
+        for (auto& s : storage) {
+            s.resize(static_cast<std::size_t>(frames > 0 ? frames : 1));
+        }
+        float* in0 = storage[0].data();
+        float* in1 = storage[1].data();
+        float* out0 = storage[2].data();
+        float* out1 = storage[3].data();
+        switch (layout) {
+        case Layout::Separate:
+            break;
+        case Layout::MonoInput:
+            in1 = in0;
+            break;
+        case Layout::InPlace:
+            out0 = in0;
+            out1 = in1;
+            break;
+        case Layout::MonoInPlace:
+            in1 = in0;
+            out0 = in0;
+            out1 = in0;
+            break;
+        case Layout::Swapped: // left output into the right input buffer and back
+            out0 = in1;
+            out1 = in0;
+            break;
+        case Layout::OneOutput: // both outputs in one buffer
+            out1 = out0;
+            break;
+        }
+        inputs[0] = in0;
+        inputs[1] = in1;
+        outputs[0] = out0;
+        outputs[1] = out1;
+    }
+};
+
 } // namespace audiotest

@@ -14,6 +14,8 @@
 #include "Reference.h"
 
 using audiotest::bitsOf;
+using audiotest::HostBuffers;
+using audiotest::Layout;
 
 namespace {
 
@@ -102,45 +104,6 @@ private:
     Random& rng;
     double phase = 0.0;
     double burst = 0.0;
-};
-
-enum class Layout { Separate, MonoInput, InPlace, MonoInPlace };
-
-// Four channel buffers and the pointer arrays a host would pass for a given layout.
-struct HostBuffers {
-    std::vector<float> storage[4];
-    float* inputs[2] = {};
-    float* outputs[2] = {};
-
-    void arrange(Layout layout, int frames) {
-        for (auto& s : storage) {
-            s.resize(static_cast<std::size_t>(frames > 0 ? frames : 1));
-        }
-        float* in0 = storage[0].data();
-        float* in1 = storage[1].data();
-        float* out0 = storage[2].data();
-        float* out1 = storage[3].data();
-        switch (layout) {
-        case Layout::Separate:
-            break;
-        case Layout::MonoInput:
-            in1 = in0;
-            break;
-        case Layout::InPlace:
-            out0 = in0;
-            out1 = in1;
-            break;
-        case Layout::MonoInPlace:
-            in1 = in0;
-            out0 = in0;
-            out1 = in0;
-            break;
-        }
-        inputs[0] = in0;
-        inputs[1] = in1;
-        outputs[0] = out0;
-        outputs[1] = out1;
-    }
 };
 
 int pickBlockSize(Random& rng) {

@@ -38,6 +38,9 @@ const ParameterValues& defaultValues() {
 }
 
 using audiotest::bitsOf;
+using audiotest::HostBuffers;
+using audiotest::kLayouts;
+using audiotest::Layout;
 using quorvel::SimdLevel;
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
@@ -104,52 +107,6 @@ void fillSignal(Random& rng, float* left, float* right, int frames) {
 }
 
 // How the host hands over its buffers.
-enum class Layout { Separate, MonoInput, InPlace, MonoInPlace, Swapped, OneOutput };
-constexpr int kLayouts = 6;
-
-struct HostBuffers {
-    std::vector<float> storage[4];
-    float* inputs[2] = {};
-    float* outputs[2] = {};
-
-    void arrange(Layout layout, int frames) {
-        for (auto& s : storage) {
-            s.resize(static_cast<std::size_t>(frames > 0 ? frames : 1));
-        }
-        float* in0 = storage[0].data();
-        float* in1 = storage[1].data();
-        float* out0 = storage[2].data();
-        float* out1 = storage[3].data();
-        switch (layout) {
-        case Layout::Separate:
-            break;
-        case Layout::MonoInput:
-            in1 = in0;
-            break;
-        case Layout::InPlace:
-            out0 = in0;
-            out1 = in1;
-            break;
-        case Layout::MonoInPlace:
-            in1 = in0;
-            out0 = in0;
-            out1 = in0;
-            break;
-        case Layout::Swapped: // left output into the right input buffer and back
-            out0 = in1;
-            out1 = in0;
-            break;
-        case Layout::OneOutput: // both outputs in one buffer
-            out1 = out0;
-            break;
-        }
-        inputs[0] = in0;
-        inputs[1] = in1;
-        outputs[0] = out0;
-        outputs[1] = out1;
-    }
-};
-
 int blockLength(Random& rng) {
     // Around the unit (4) and step (8) boundaries, where the pipeline starts its steady state
     // (4 steps), and ordinary host sizes.
