@@ -88,24 +88,7 @@ QUORVEL_ENGINE_INLINE void softClip(__m128& left, __m128& right) {
     const int near = nearMidpoint(t.a) | (nearMidpoint(t.b) << 4);
     const __m128 l = toFloats(left, t.a);
     const __m128 r = toFloats(right, t.b);
-    if (near != 0) {
-        float in[8];
-        float out[8];
-        _mm_storeu_ps(in, left);
-        _mm_storeu_ps(in + 4, right);
-        _mm_storeu_ps(out, l);
-        _mm_storeu_ps(out + 4, r);
-        for (int j = 0; j < 8; ++j) {
-            if (near & (1 << j)) {
-                out[j] = static_cast<float>(std::tanh(static_cast<double>(in[j])));
-            }
-        }
-        left = _mm_loadu_ps(out);
-        right = _mm_loadu_ps(out + 4);
-        return;
-    }
-    left = l;
-    right = r;
+    replaceNearMidpoints(left, right, l, r, near);
 }
 
 struct Ops {

@@ -21,38 +21,9 @@ namespace {
 using engine_kernel::kUnit;
 static_assert(kUnit == 4, "four floats per channel and unit");
 
-// The soft clipper's kernel (TanhKernel.h) on four vectors of two doubles side by side: the
-// operations of tanhBlock, so the same bits.
-struct Vd {
-    __m128d a, b, c, d;
-    Vd(__m128d a_, __m128d b_, __m128d c_, __m128d d_) : a(a_), b(b_), c(c_), d(d_) {}
-    explicit Vd(double x) : a(_mm_set1_pd(x)), b(a), c(a), d(a) {}
-};
-inline Vd operator+(Vd x, Vd y) {
-    return Vd(_mm_add_pd(x.a, y.a), _mm_add_pd(x.b, y.b), _mm_add_pd(x.c, y.c),
-              _mm_add_pd(x.d, y.d));
-}
-inline Vd operator-(Vd x, Vd y) {
-    return Vd(_mm_sub_pd(x.a, y.a), _mm_sub_pd(x.b, y.b), _mm_sub_pd(x.c, y.c),
-              _mm_sub_pd(x.d, y.d));
-}
-inline Vd operator*(Vd x, Vd y) {
-    return Vd(_mm_mul_pd(x.a, y.a), _mm_mul_pd(x.b, y.b), _mm_mul_pd(x.c, y.c),
-              _mm_mul_pd(x.d, y.d));
-}
-inline Vd operator/(Vd x, Vd y) {
-    return Vd(_mm_div_pd(x.a, y.a), _mm_div_pd(x.b, y.b), _mm_div_pd(x.c, y.c),
-              _mm_div_pd(x.d, y.d));
-}
-inline __m128d pow2FromShifted(__m128d kd) {
-    const __m128i e = _mm_slli_epi64(_mm_castpd_si128(kd), 52);
-    return _mm_castsi128_pd(
-        _mm_add_epi64(e, _mm_set1_epi64x(static_cast<long long>(tanh_kernel::kOneBits))));
-}
-inline Vd pow2FromShifted(Vd kd) {
-    return Vd(pow2FromShifted(kd.a), pow2FromShifted(kd.b), pow2FromShifted(kd.c),
-              pow2FromShifted(kd.d));
-}
+// The soft clipper's kernel (TanhKernel.h) runs on Sse2Doubles' Vd: the operations of
+// tanhBlock, so the same bits.
+#include "simd/Sse2Doubles.h"
 
 // Bits 0 and 1 set where double 0 or 1 of t lies inside the window around a float midpoint.
 // The low 29 bits sit in the low 32-bit half of each double, so 32-bit arithmetic there gives
@@ -100,24 +71,7 @@ QUORVEL_ENGINE_INLINE void softClip(__m128& left, __m128& right) {
                      (nearMidpoint(t.d) << 6);
     const __m128 l = toFloats(left, t.a, t.b);
     const __m128 r = toFloats(right, t.c, t.d);
-    if (near != 0) {
-        float in[8];
-        float out[8];
-        _mm_storeu_ps(in, left);
-        _mm_storeu_ps(in + 4, right);
-        _mm_storeu_ps(out, l);
-        _mm_storeu_ps(out + 4, r);
-        for (int j = 0; j < 8; ++j) {
-            if (near & (1 << j)) {
-                out[j] = static_cast<float>(std::tanh(static_cast<double>(in[j])));
-            }
-        }
-        left = _mm_loadu_ps(out);
-        right = _mm_loadu_ps(out + 4);
-        return;
-    }
-    left = l;
-    right = r;
+    replaceNearMidpoints(left, right, l, r, near);
 }
 
 struct Ops {

@@ -38,3 +38,27 @@ inline void copyOutUnit(const float* in0, const float* in1, float* out0, float* 
     }
     _mm_storeu_ps(out1, w);
 }
+
+// The soft clipper's results l and r for the samples left and right, except that the lanes
+// flagged in `near` (bits 0 to 3 for left, 4 to 7 for right) lie too close to a midpoint between
+// two floats for the kernel to decide the rounding: those take the library's tanh.
+inline void replaceNearMidpoints(__m128& left, __m128& right, __m128 l, __m128 r, int near) {
+    if (near != 0) {
+        float in[8];
+        float out[8];
+        _mm_storeu_ps(in, left);
+        _mm_storeu_ps(in + 4, right);
+        _mm_storeu_ps(out, l);
+        _mm_storeu_ps(out + 4, r);
+        for (int j = 0; j < 8; ++j) {
+            if (near & (1 << j)) {
+                out[j] = static_cast<float>(std::tanh(static_cast<double>(in[j])));
+            }
+        }
+        left = _mm_loadu_ps(out);
+        right = _mm_loadu_ps(out + 4);
+        return;
+    }
+    left = l;
+    right = r;
+}
