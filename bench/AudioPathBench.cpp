@@ -25,11 +25,11 @@
 #include <string>
 #include <vector>
 
-#include "CompressorEffect.h"
-#include "FastTanh.h"
-#include "PluginEntry.h"
-#include "Reference.h"
-#include "simd/EngineLevels.h"
+#include "dsp/FastTanh.h"
+#include "dsp/simd/EngineLevels.h"
+#include "plugin/CompressorEffect.h"
+#include "plugin/PluginEntry.h"
+#include "tests/audio/Reference.h"
 
 namespace {
 

@@ -26,9 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "CompressorEffect.h"
-#include "DenormalGuard.h"
-#include "PluginEntry.h"
+#include "dsp/DenormalGuard.h"
+#include "plugin/CompressorEffect.h"
+#include "plugin/PluginEntry.h"
 
 namespace {
 

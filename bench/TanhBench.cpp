@@ -2,7 +2,7 @@
 // each SIMD level. The input is a mix of the levels the clipper sees (mostly within +-3, some
 // beyond 9). Every iteration first restores the block (the work is in place); BM_CopyOnly
 // measures that restore alone. Read the per_sample counter (time per sample).
-#include "FastTanh.h"
+#include "dsp/FastTanh.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-#include "DynamicsEngine.h"
+#include "dsp/DynamicsEngine.h"
 
 #include <cmath>
 #include <cstring>

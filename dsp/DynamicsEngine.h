@@ -4,9 +4,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "FastTanh.h"
-#include "Parameters.h"
-#include "simd/EngineLevels.h"
+#include "dsp/FastTanh.h"
+#include "dsp/Parameters.h"
+#include "dsp/simd/EngineLevels.h"
 
 class DynamicsEngine {
 public:

@@ -1,7 +1,7 @@
-#include "FastTanh.h"
+#include "dsp/FastTanh.h"
 
-#include "simd/TanhKernel.h"
-#include "simd/TanhLevels.h"
+#include "dsp/simd/TanhKernel.h"
+#include "dsp/simd/TanhLevels.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "Parameters.h"
+#include "dsp/Parameters.h"
 
 #include <cmath>
 

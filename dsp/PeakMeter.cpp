@@ -1,4 +1,4 @@
-#include "PeakMeter.h"
+#include "dsp/PeakMeter.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
-#include "CompressorEditor.h"
+#include "editor/CompressorEditor.h"
 
-#include "CompressorEffect.h"
-#include "EditorLayout.h"
-#include "ModuleHandle.h"
-#include "PluginIdentity.h"
-#include "ResourceIds.h"
+#include "editor/EditorLayout.h"
+#include "host/ModuleHandle.h"
+#include "plugin/CompressorEffect.h"
+#include "plugin/PluginIdentity.h"
+#include "resources/ResourceIds.h"
 
 std::int32_t editorClassUseCount = 0;
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "EditorBase.h"
+#include "editor/interface/EditorBase.h"
 
 class CompressorEffect;
 

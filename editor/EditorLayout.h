@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "Parameters.h"
+#include "dsp/Parameters.h"
 
 namespace layout {
 

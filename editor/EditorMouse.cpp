@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
-#include "CompressorEditor.h"
-#include "CompressorEffect.h"
-#include "EditorLayout.h"
-#include "PluginIdentity.h"
+#include "editor/CompressorEditor.h"
+#include "editor/EditorLayout.h"
+#include "plugin/CompressorEffect.h"
+#include "plugin/PluginIdentity.h"
 
 void CompressorEditor::onButtonDown(HWND target, unsigned x, unsigned y) {
     CompressorEffect& effect = *compressor;

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "CompressorEditor.h"
-#include "CompressorEffect.h"
-#include "EditorLayout.h"
-#include "PluginIdentity.h"
+#include "editor/CompressorEditor.h"
+#include "editor/EditorLayout.h"
+#include "plugin/CompressorEffect.h"
+#include "plugin/PluginIdentity.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // and passes every message on to the default procedure.
 #include <cstdint>
 
-#include "CompressorEditor.h"
+#include "editor/CompressorEditor.h"
 
 LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* editor = reinterpret_cast<CompressorEditor*>(GetWindowLongPtrA(window, GWLP_USERDATA));

@@ -20,9 +20,9 @@
 #include <limits>
 #include <memory>
 
-#include "CompressorEffect.h"
-#include "FuzzSupport.h"
-#include "Parameters.h"
+#include "dsp/Parameters.h"
+#include "fuzz/FuzzSupport.h"
+#include "plugin/CompressorEffect.h"
 
 using namespace fuzzing;
 

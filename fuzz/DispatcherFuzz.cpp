@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "CompressorEditor.h"
-#include "FuzzSupport.h"
-#include "ModuleHandle.h"
-#include "PluginIdentity.h"
-#include "StandInTest.h"
+#include "editor/CompressorEditor.h"
+#include "fuzz/FuzzSupport.h"
+#include "host/ModuleHandle.h"
+#include "platform/include/StandInTest.h"
+#include "plugin/PluginIdentity.h"
 
 using namespace fuzzing;
 namespace st = standin::test;

@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <string>
 
-#include "CompressorEditor.h"
-#include "CompressorEffect.h"
-#include "FuzzSupport.h"
-#include "ModuleHandle.h"
-#include "PluginIdentity.h"
-#include "StandInTest.h"
+#include "editor/CompressorEditor.h"
+#include "fuzz/FuzzSupport.h"
+#include "host/ModuleHandle.h"
+#include "platform/include/StandInTest.h"
+#include "plugin/CompressorEffect.h"
+#include "plugin/PluginIdentity.h"
 
 using namespace fuzzing;
 namespace st = standin::test;

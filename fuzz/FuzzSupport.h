@@ -10,8 +10,8 @@
 #include <cstring>
 #include <limits>
 
-#include "PluginEntry.h"
-#include "Vst2Interface.h"
+#include "host/Vst2Interface.h"
+#include "plugin/PluginEntry.h"
 
 namespace fuzzing {
 

@@ -1,10 +1,10 @@
-#include "EffectBase.h"
+#include "host/EffectBase.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "EditorBase.h"
+#include "editor/interface/EditorBase.h"
 
 void copyString(char* destination, const char* source, std::size_t capacity) {
     if (destination == nullptr || capacity == 0) {

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "Vst2Interface.h"
+#include "host/Vst2Interface.h"
 
 class EditorBase;
 

@@ -1,6 +1,6 @@
-#include "EffectBaseExt.h"
+#include "host/EffectBaseExt.h"
 
-#include "EditorBase.h"
+#include "editor/interface/EditorBase.h"
 
 const char* const kHostCapabilities[16] = {
     "sendVstEvents",       "sendVstMidiEvent", "sendVstTimeInfo",   "receiveVstEvents",

@@ -1,7 +1,7 @@
 // The VST 2.x layer: opcodes 25 to 68 and the 2.x host requests. No data of its own.
 #pragma once
 
-#include "EffectBase.h"
+#include "host/EffectBase.h"
 
 class EffectBaseExt : public EffectBase {
 public:

@@ -1,4 +1,4 @@
-#include "Entry.h"
+#include "host/Entry.h"
 
 AEffect* vstPluginEntry(audioMasterCallback hostCallback, EffectFactory makeEffect) {
     if (hostCallback == nullptr) {

@@ -1,7 +1,7 @@
 // The library entry: the version handshake, then one new effect per call.
 #pragma once
 
-#include "EffectBase.h"
+#include "host/EffectBase.h"
 
 // Makes the effect object; returns null when it cannot be allocated.
 using EffectFactory = EffectBase* (*)(audioMasterCallback hostCallback);

@@ -1,7 +1,7 @@
 // The module's exports. The 32-bit DLL exports only `main` (pinned by its module-definition
 // file, which maps it to VSTPluginMain); the 64-bit DLL and the Linux shared object export
 // both names.
-#include "PluginEntry.h"
+#include "plugin/PluginEntry.h"
 
 #if defined(_WIN32)
 extern "C" AEffect* VST_CALLBACK VSTPluginMain(audioMasterCallback hostCallback) {

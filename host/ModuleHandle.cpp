@@ -1,7 +1,7 @@
-#include "ModuleHandle.h"
+#include "host/ModuleHandle.h"
 
 #ifndef _WIN32
-#include "StandInModule.h"
+#include "platform/include/StandInModule.h"
 #endif
 
 namespace {

@@ -1,9 +1,9 @@
-#include "CompressorEffect.h"
+#include "plugin/CompressorEffect.h"
 
 #include <new>
 
-#include "CompressorEditor.h"
-#include "PluginIdentity.h"
+#include "editor/CompressorEditor.h"
+#include "plugin/PluginIdentity.h"
 
 CompressorEffect::CompressorEffect(audioMasterCallback hostCallback)
     : EffectBaseExt(hostCallback, identity::kNumPrograms, identity::kNumParams) {

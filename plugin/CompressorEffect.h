@@ -5,9 +5,9 @@
 #include <atomic>
 #include <cstdint>
 
-#include "DynamicsEngine.h"
-#include "EffectBaseExt.h"
-#include "Parameters.h"
+#include "dsp/DynamicsEngine.h"
+#include "dsp/Parameters.h"
+#include "host/EffectBaseExt.h"
 
 class CompressorEffect : public EffectBaseExt {
 public:

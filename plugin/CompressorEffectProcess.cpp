@@ -1,10 +1,10 @@
 // The audio-thread side of the effect: the block routine behind both processing entries.
-#include "CompressorEffect.h"
+#include "plugin/CompressorEffect.h"
 
 #include <cstdint>
 
-#include "PeakMeter.h"
-#include "simd/EngineKernel.h"
+#include "dsp/PeakMeter.h"
+#include "dsp/simd/EngineKernel.h"
 
 namespace {
 

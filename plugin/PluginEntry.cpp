@@ -1,9 +1,9 @@
-#include "PluginEntry.h"
+#include "plugin/PluginEntry.h"
 
 #include <new>
 
-#include "CompressorEffect.h"
-#include "Entry.h"
+#include "host/Entry.h"
+#include "plugin/CompressorEffect.h"
 
 namespace {
 EffectBase* makeCompressorEffect(audioMasterCallback hostCallback) {

@@ -1,6 +1,6 @@
 // The plug-in's entry: what the exported `main` and VSTPluginMain call.
 #pragma once
 
-#include "Vst2Interface.h"
+#include "host/Vst2Interface.h"
 
 AEffect* pluginMain(audioMasterCallback hostCallback);

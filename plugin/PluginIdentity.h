@@ -2,8 +2,8 @@
 // script, the tools and the tests read it from here.
 #pragma once
 
-#include "ResourceIds.h"
-#include "Vst2Interface.h"
+#include "host/Vst2Interface.h"
+#include "resources/ResourceIds.h"
 
 namespace identity {
 

@@ -1,6 +1,6 @@
-#include "EmbeddedResources.h"
+#include "resources/EmbeddedResources.h"
 
-#include "EmbeddedTable.h"
+#include "resources/EmbeddedTable.h"
 
 const EmbeddedBitmap* findEmbeddedBitmap(int id) {
     for (std::size_t i = 0; i < embedded::bitmapCount; ++i) {

@@ -1,6 +1,6 @@
 // The table that the build generates from the .bmp files (see EmbedBitmaps.cmake).
 #pragma once
-#include "EmbeddedResources.h"
+#include "resources/EmbeddedResources.h"
 
 namespace embedded {
 extern const EmbeddedBitmap bitmaps[];

@@ -2,7 +2,7 @@
 // vectors of four doubles. Built with -mavx2 -mno-fma: a fused multiply-add would round
 // differently from the other levels. Everything here except the entry points has internal
 // linkage, so no AVX2 code can stand in for an inline function other translation units use.
-#include "simd/EngineLevels.h"
+#include "dsp/simd/EngineLevels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 
@@ -10,9 +10,9 @@
 #error "EngineAvx2.cpp must be compiled with -mavx2 -mno-fma"
 #endif
 
-#include "simd/EngineKernel.h"
-#include "simd/TanhKernel.h"
-#include "simd/TanhLevels.h"
+#include "dsp/simd/EngineKernel.h"
+#include "dsp/simd/TanhKernel.h"
+#include "dsp/simd/TanhLevels.h"
 
 #include <cmath>
 #include <cstdint>
@@ -21,7 +21,7 @@
 namespace quorvel::engine_levels {
 namespace {
 
-#include "simd/Float4Units.h"
+#include "dsp/simd/Float4Units.h"
 
 using engine_kernel::kUnit;
 static_assert(kUnit == 4, "four floats per channel and unit");

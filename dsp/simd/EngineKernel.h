@@ -47,7 +47,7 @@
 // and the block tanh 0.35 KB more, about 5.6 KB at the deepest.
 #pragma once
 
-#include "simd/EngineLevels.h"
+#include "dsp/simd/EngineLevels.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Portable units of the dynamics engine's pipeline: the same steps as the vector levels, one
 // sample at a time in plain C++. The level of non-x86 builds, and on x86 a third
 // implementation the vector levels are checked against.
-#include "simd/EngineKernel.h"
-#include "simd/EngineLevels.h"
-#include "simd/TanhLevels.h"
+#include "dsp/simd/EngineKernel.h"
+#include "dsp/simd/EngineLevels.h"
+#include "dsp/simd/TanhLevels.h"
 
 #include <cmath>
 

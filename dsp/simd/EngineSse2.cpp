@@ -1,13 +1,13 @@
 // SSE2 units of the dynamics engine's pipeline: four frames as four floats per channel and
 // pairs of doubles. SSE2 is the baseline of every x86 build, including the 32-bit DLL.
 // Everything here except the entry points has internal linkage (see EngineKernel.h).
-#include "simd/EngineLevels.h"
+#include "dsp/simd/EngineLevels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 
-#include "simd/EngineKernel.h"
-#include "simd/TanhKernel.h"
-#include "simd/TanhLevels.h"
+#include "dsp/simd/EngineKernel.h"
+#include "dsp/simd/TanhKernel.h"
+#include "dsp/simd/TanhLevels.h"
 
 #include <cmath>
 #include <cstdint>
@@ -16,14 +16,14 @@
 namespace quorvel::engine_levels {
 namespace {
 
-#include "simd/Float4Units.h"
+#include "dsp/simd/Float4Units.h"
 
 using engine_kernel::kUnit;
 static_assert(kUnit == 4, "four floats per channel and unit");
 
 // The soft clipper's kernel (TanhKernel.h) runs on Sse2Doubles' Vd: the operations of
 // tanhBlock, so the same bits.
-#include "simd/Sse2Doubles.h"
+#include "dsp/simd/Sse2Doubles.h"
 
 // Bits 0 and 1 set where double 0 or 1 of t lies inside the window around a float midpoint.
 // The low 29 bits sit in the low 32-bit half of each double, so 32-bit arithmetic there gives

@@ -2,7 +2,7 @@
 // a fused multiply-add would round differently from the other levels. Everything here except
 // the entry point has internal linkage, so no AVX2 code can stand in for an inline function that
 // other translation units use.
-#include "simd/TanhLevels.h"
+#include "dsp/simd/TanhLevels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 
@@ -10,7 +10,7 @@
 #error "TanhAvx2.cpp must be compiled with -mavx2 -mno-fma"
 #endif
 
-#include "simd/TanhKernel.h"
+#include "dsp/simd/TanhKernel.h"
 
 #include <cmath>
 #include <cstdint>

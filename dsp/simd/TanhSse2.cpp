@@ -1,9 +1,9 @@
 // SSE2 loop: eight floats per step, as four vectors of two doubles.
-#include "simd/TanhLevels.h"
+#include "dsp/simd/TanhLevels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 
-#include "simd/TanhKernel.h"
+#include "dsp/simd/TanhKernel.h"
 
 #include <cmath>
 #include <cstdint>
@@ -14,7 +14,7 @@ namespace {
 
 using namespace tanh_kernel;
 
-#include "simd/Sse2Doubles.h"
+#include "dsp/simd/Sse2Doubles.h"
 
 // All ones in 32-bit elements 0 and 2 (the low halves of the two doubles) where the double lies
 // inside the window around a float midpoint; elements 1 and 3 are meaningless. The low 29 bits

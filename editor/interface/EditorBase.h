@@ -1,7 +1,7 @@
 // The editor interface the dispatcher forwards the editor opcodes to.
 #pragma once
 
-#include "Vst2Interface.h"
+#include "host/Vst2Interface.h"
 
 class EffectBase;
 

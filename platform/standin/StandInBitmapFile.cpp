@@ -3,9 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "EmbeddedResources.h"
-#include "StandInModule.h"
-#include "StandInState.h"
+#include "platform/include/StandInModule.h"
+#include "platform/standin/StandInState.h"
+#include "resources/EmbeddedResources.h"
 
 using namespace standin::detail;
 

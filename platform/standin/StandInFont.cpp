@@ -1,7 +1,7 @@
 // The stand-in's built-in font: printable ASCII (32 to 126) as 5 x 9 glyphs (7 rows above the
 // baseline, 2 for descenders) in a 6 x 10 cell. Each row is 5 bits, the leftmost pixel in the
 // most significant bit. Characters outside the table draw as '?'.
-#include "StandInState.h"
+#include "platform/standin/StandInState.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "StandInModule.h"
+#include "platform/include/StandInModule.h"
 
 namespace {
 // A distinct, non-null address that stands for this library's module.

@@ -1,7 +1,7 @@
 // SHELL32 of the stand-in: ShellExecuteA opens nothing; it records what it was asked.
 #include <shellapi.h>
 
-#include "StandInState.h"
+#include "platform/standin/StandInState.h"
 
 namespace {
 std::optional<std::string> text(LPCSTR value) {

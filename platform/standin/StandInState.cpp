@@ -1,4 +1,4 @@
-#include "StandInState.h"
+#include "platform/standin/StandInState.h"
 
 #include <algorithm>
 #include <cctype>

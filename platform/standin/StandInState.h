@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "StandInTest.h"
+#include "platform/include/StandInTest.h"
 
 namespace standin::detail {
 

@@ -1,9 +1,9 @@
 // The test-only view into the stand-in.
-#include "StandInTest.h"
+#include "platform/include/StandInTest.h"
 
 #include <algorithm>
 
-#include "StandInState.h"
+#include "platform/standin/StandInState.h"
 
 using namespace standin::detail;
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "StandInState.h"
+#include "platform/standin/StandInState.h"
 
 using namespace standin::detail;
 

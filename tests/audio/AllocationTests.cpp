@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "AudioTestSupport.h"
+#include "tests/audio/AudioTestSupport.h"
 
 namespace {
 std::atomic<bool> counting{false};

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "CompressorEffect.h"
-#include "Parameters.h"
+#include "dsp/Parameters.h"
+#include "plugin/CompressorEffect.h"
 
 namespace audiotest {
 

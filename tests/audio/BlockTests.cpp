@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
-#include "AudioTestSupport.h"
-#include "Reference.h"
+#include "tests/audio/AudioTestSupport.h"
+#include "tests/audio/Reference.h"
 
 using audiotest::bitsOf;
 using audiotest::makeEffect;

@@ -6,9 +6,9 @@
 #include <limits>
 #include <vector>
 
-#include "AudioTestSupport.h"
-#include "DynamicsEngine.h"
-#include "Reference.h"
+#include "dsp/DynamicsEngine.h"
+#include "tests/audio/AudioTestSupport.h"
+#include "tests/audio/Reference.h"
 
 using audiotest::bitsOf;
 using audiotest::bytesOf;

@@ -1,4 +1,4 @@
-#include "Reference.h"
+#include "tests/audio/Reference.h"
 
 #include <cmath>
 #include <cstring>

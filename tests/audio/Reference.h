@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "Parameters.h"
+#include "dsp/Parameters.h"
 
 namespace reference {
 

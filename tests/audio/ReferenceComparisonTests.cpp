@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "AudioTestSupport.h"
-#include "Reference.h"
+#include "tests/audio/AudioTestSupport.h"
+#include "tests/audio/Reference.h"
 
 using audiotest::bitsOf;
 using audiotest::HostBuffers;

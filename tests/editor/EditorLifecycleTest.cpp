@@ -1,7 +1,7 @@
 // The editor object and its window: resources, the window class and its use count, the window
 // itself, odd host orders, and the dispatcher's editor rows.
-#include "EditorTestSupport.h"
-#include "ModuleHandle.h"
+#include "host/ModuleHandle.h"
+#include "tests/editor/EditorTestSupport.h"
 
 namespace {
 

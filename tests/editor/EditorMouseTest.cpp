@@ -1,6 +1,6 @@
 // Mouse interaction through the Win32 stand-in: click areas, the drag law, switches, the link,
 // the pointer shape, invalidation and the capture.
-#include "EditorTestSupport.h"
+#include "tests/editor/EditorTestSupport.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // buffer and the clean-up of every paint.
 #include <cmath>
 
-#include "EditorTestSupport.h"
+#include "tests/editor/EditorTestSupport.h"
 
 namespace {
 

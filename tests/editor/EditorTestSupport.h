@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "CompressorEditor.h"
-#include "CompressorEffect.h"
-#include "HostRecorder.h"
-#include "PluginIdentity.h"
-#include "StandInTest.h"
+#include "editor/CompressorEditor.h"
+#include "platform/include/StandInTest.h"
+#include "plugin/CompressorEffect.h"
+#include "plugin/PluginIdentity.h"
+#include "tests/support/HostRecorder.h"
 
 namespace editortest {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "StandInTest.h"
+#include "platform/include/StandInTest.h"
 
 namespace {
 

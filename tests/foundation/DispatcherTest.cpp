@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "CompressorEffect.h"
-#include "EditorBase.h"
-#include "HostRecorder.h"
+#include "editor/interface/EditorBase.h"
+#include "plugin/CompressorEffect.h"
+#include "tests/support/HostRecorder.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <set>
 #include <string>
 
-#include "CompressorEffect.h"
-#include "EffectBaseExt.h"
-#include "HostRecorder.h"
+#include "host/EffectBaseExt.h"
+#include "plugin/CompressorEffect.h"
+#include "tests/support/HostRecorder.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "CompressorEffect.h"
-#include "HostRecorder.h"
-#include "PluginEntry.h"
+#include "plugin/CompressorEffect.h"
+#include "plugin/PluginEntry.h"
+#include "tests/support/HostRecorder.h"
 
 namespace {
 

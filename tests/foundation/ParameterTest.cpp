@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "Parameters.h"
+#include "dsp/Parameters.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The embedded bitmaps are whole, well-formed BMP files of the sizes and depths the editor
 // expects under each resource id.
-#include "BmpImage.h"
-#include "ResourceIds.h"
+#include "resources/ResourceIds.h"
+#include "tests/resources/BmpImage.h"
 
 #include <gtest/gtest.h>
 

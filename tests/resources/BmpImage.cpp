@@ -1,4 +1,4 @@
-#include "BmpImage.h"
+#include "tests/resources/BmpImage.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // Minimal reader for the uncompressed Windows bitmaps the editor loads.
 #pragma once
-#include "EmbeddedResources.h"
+#include "resources/EmbeddedResources.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 // The pictures line up with what the editor paints on top of them and where it takes clicks:
 // knob frames, lamps, text panel, level bars and the link.
-#include "BmpImage.h"
-#include "ResourceIds.h"
+#include "resources/ResourceIds.h"
+#include "tests/resources/BmpImage.h"
 
 #include <gtest/gtest.h>
 

@@ -22,10 +22,10 @@
 #include <thread>
 #include <vector>
 
-#include "CompressorEditor.h"
-#include "PluginIdentity.h"
-#include "RobustnessSupport.h"
-#include "StandInTest.h"
+#include "editor/CompressorEditor.h"
+#include "platform/include/StandInTest.h"
+#include "plugin/PluginIdentity.h"
+#include "tests/robustness/RobustnessSupport.h"
 
 namespace {
 

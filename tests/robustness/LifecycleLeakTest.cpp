@@ -13,11 +13,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "CompressorEditor.h"
-#include "ModuleHandle.h"
-#include "PluginIdentity.h"
-#include "RobustnessSupport.h"
-#include "StandInTest.h"
+#include "editor/CompressorEditor.h"
+#include "host/ModuleHandle.h"
+#include "platform/include/StandInTest.h"
+#include "plugin/PluginIdentity.h"
+#include "tests/robustness/RobustnessSupport.h"
 
 namespace {
 

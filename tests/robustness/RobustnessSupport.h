@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "CompressorEffect.h"
-#include "PluginEntry.h"
-#include "Vst2Interface.h"
+#include "host/Vst2Interface.h"
+#include "plugin/CompressorEffect.h"
+#include "plugin/PluginEntry.h"
 
 namespace robustness {
 

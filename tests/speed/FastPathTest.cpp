@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "AudioTestSupport.h"
-#include "DynamicsEngine.h"
-#include "FastTanh.h"
-#include "Reference.h"
-#include "simd/EngineKernel.h"
-#include "simd/EngineLevels.h"
+#include "dsp/DynamicsEngine.h"
+#include "dsp/FastTanh.h"
+#include "dsp/simd/EngineKernel.h"
+#include "dsp/simd/EngineLevels.h"
+#include "tests/audio/AudioTestSupport.h"
+#include "tests/audio/Reference.h"
 
 // quorvel::PrintTo(SimdLevel) comes from TanhTest.cpp in the same executable.
 namespace quorvel {

@@ -2,7 +2,7 @@
 // SIMD level this machine runs: special values, a dense sweep of the magnitudes the clipper sees,
 // random bit patterns and inputs whose library result lies close to a float rounding boundary.
 // The exhaustive check over all 2^32 floats is tools/tanhproof (minutes, not part of ctest).
-#include "FastTanh.h"
+#include "dsp/FastTanh.h"
 
 #include <gtest/gtest.h>
 

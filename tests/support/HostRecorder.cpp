@@ -1,4 +1,4 @@
-#include "HostRecorder.h"
+#include "tests/support/HostRecorder.h"
 
 HostRecorder& HostRecorder::instance() {
     static HostRecorder recorder;

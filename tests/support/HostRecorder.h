@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "Vst2Interface.h"
+#include "host/Vst2Interface.h"
 
 struct HostCall {
     AEffect* effect;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "Vst2Interface.h"
+#include "host/Vst2Interface.h"
 
 namespace audio_scenario {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "AudioScenario.h"
+#include "tests/wine/AudioScenario.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "EditorChecks.h"
+#include "tests/winhost/EditorChecks.h"
 
 #include <cmath>
 

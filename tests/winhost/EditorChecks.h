@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "HostSupport.h"
+#include "tests/winhost/HostSupport.h"
 
 namespace editor_checks {
 

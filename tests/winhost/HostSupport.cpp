@@ -1,4 +1,4 @@
-#include "HostSupport.h"
+#include "tests/winhost/HostSupport.h"
 
 #include <cstdio>
 #include <cstring>

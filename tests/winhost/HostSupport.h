@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Vst2Interface.h"
+#include "host/Vst2Interface.h"
 
 // ---- checks ----------------------------------------------------------------------------------
 

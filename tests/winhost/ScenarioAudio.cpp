@@ -1,7 +1,7 @@
 // The shared audio sequence through the DLL; the result file is compared with the Linux
 // build's result by the test that runs this scenario.
-#include "AudioScenario.h"
-#include "Scenarios.h"
+#include "tests/wine/AudioScenario.h"
+#include "tests/winhost/Scenarios.h"
 
 void scenarioAudio(ScenarioContext& context) {
     AEffect* effect = context.library.newInstance();

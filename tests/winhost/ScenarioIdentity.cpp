@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "Scenarios.h"
+#include "tests/winhost/Scenarios.h"
 
 namespace {
 

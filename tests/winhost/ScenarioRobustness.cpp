@@ -8,8 +8,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "EditorChecks.h"
-#include "Scenarios.h"
+#include "tests/winhost/EditorChecks.h"
+#include "tests/winhost/Scenarios.h"
 
 using namespace editor_checks;
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "HostSupport.h"
+#include "tests/winhost/HostSupport.h"
 
 struct ScenarioContext {
     PluginLibrary& library;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Scenarios.h"
+#include "tests/winhost/Scenarios.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "BmpWriter.h"
+#include "tools/bitmaps/BmpWriter.h"
 
 #include <cstdio>
 

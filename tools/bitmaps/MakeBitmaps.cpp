@@ -3,8 +3,8 @@
 //   knobstrip.bmp   7095 x 55, 32 bits: 129 knob frames side by side
 //   lamp.bmp        20 x 16, 24 bits: the lit lamp
 // Usage: quorvel_make_bitmaps OUTPUT_DIR
-#include "BmpWriter.h"
-#include "PanelLayout.h"
+#include "tools/bitmaps/BmpWriter.h"
+#include "tools/bitmaps/PanelLayout.h"
 
 #include <cairo.h>
 

@@ -1,4 +1,4 @@
-#include "ExampleSignal.h"
+#include "tools/render/ExampleSignal.h"
 
 #include <cmath>
 #include <cstdint>

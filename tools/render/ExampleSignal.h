@@ -1,7 +1,7 @@
 // The example the render tool processes: drum-like bursts over a sustained tone.
 #pragma once
 
-#include "WavFile.h"
+#include "tools/render/WavFile.h"
 
 // Deterministic: the same call always gives the same samples. A low kick on every beat
 // (120 beats per minute), a noise snare on beats 2 and 4, hats on the off-beats, all over a

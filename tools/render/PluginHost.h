@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "Vst2Interface.h"
-#include "WavFile.h"
+#include "host/Vst2Interface.h"
+#include "tools/render/WavFile.h"
 
 class PluginHost {
 public:

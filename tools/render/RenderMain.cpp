@@ -8,11 +8,11 @@
 #include <cstring>
 #include <string>
 
-#include "CompressorEffect.h"
-#include "ExampleSignal.h"
-#include "PluginHost.h"
-#include "PluginIdentity.h"
-#include "WavFile.h"
+#include "plugin/CompressorEffect.h"
+#include "plugin/PluginIdentity.h"
+#include "tools/render/ExampleSignal.h"
+#include "tools/render/PluginHost.h"
+#include "tools/render/WavFile.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <sndfile.h>
 #include <string>
 
-#include "ExampleSignal.h"
-#include "Reference.h"
-#include "WavFile.h"
+#include "tests/audio/Reference.h"
+#include "tools/render/ExampleSignal.h"
+#include "tools/render/WavFile.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "WavFile.h"
+#include "tools/render/WavFile.h"
 
 #include <sndfile.h>
 

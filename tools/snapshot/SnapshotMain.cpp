@@ -14,10 +14,10 @@
 #include <memory>
 #include <vector>
 
-#include "CompressorEditor.h"
-#include "CompressorEffect.h"
-#include "PluginIdentity.h"
-#include "StandInTest.h"
+#include "editor/CompressorEditor.h"
+#include "platform/include/StandInTest.h"
+#include "plugin/CompressorEffect.h"
+#include "plugin/PluginIdentity.h"
 
 namespace {
 

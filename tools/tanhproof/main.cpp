@@ -6,8 +6,8 @@
 //
 // Usage: quorvel_tanhproof [--threads N] [--first HEX] [--last HEX]
 // Exit status 0 only if the whole range was checked without a mismatch.
-#include "FastTanh.h"
-#include "simd/TanhKernel.h"
+#include "dsp/FastTanh.h"
+#include "dsp/simd/TanhKernel.h"
 
 #include <algorithm>
 #include <array>

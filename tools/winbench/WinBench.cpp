@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "FastTanh.h"
-#include "Reference.h"
-#include "Vst2Interface.h"
-#include "simd/EngineLevels.h"
+#include "dsp/FastTanh.h"
+#include "dsp/simd/EngineLevels.h"
+#include "host/Vst2Interface.h"
+#include "tests/audio/Reference.h"
 
 namespace {
 
