@@ -3,70 +3,19 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 
 #include "editor/CompressorEditor.h"
 #include "editor/EditorLayout.h"
+#include "editor/PanelText.h"
 #include "plugin/CompressorEffect.h"
 #include "plugin/PluginIdentity.h"
+
+static_assert(layout::kTextLineCount == kPanelLineCount, "one panel line per text row");
 
 namespace {
 
 constexpr int kWidth = identity::kEditorWidth;
 constexpr int kHeight = identity::kEditorHeight;
-
-// The text shows the engine's laws on the unquantised value. Products are formed in double
-// precision from the single-precision parameter; 0.01, 0.05 (and 0.5, 100) are the
-// single-precision constants of those laws, so they enter as float and are widened.
-constexpr double kKnobScale = 128.0 / 128.99;
-constexpr double kFloor = static_cast<double>(0.01f);
-constexpr double kOutputStep = static_cast<double>(0.05f);
-
-struct TextLine {
-    char text[48];
-    int length;
-};
-
-template <typename... Values> TextLine formatLine(const char* format, Values... values) {
-    TextLine line{};
-    const int written = std::snprintf(line.text, sizeof line.text, format, values...);
-    line.length = written < 0 ? 0 : std::min(written, static_cast<int>(sizeof line.text) - 1);
-    return line;
-}
-
-TextLine plainLine(const char* text) {
-    return formatLine("%s", text);
-}
-
-// The seven panel lines, top to bottom.
-void panelLines(const CompressorEffect& effect, TextLine (&lines)[layout::kTextLineCount]) {
-    const auto p = [&effect](ParameterIndex index) {
-        return static_cast<double>(effect.parameter(index));
-    };
-
-    const double threshold = p(Threshold) * kKnobScale;
-    lines[0] = formatLine("Thr %.1f dB", 20.0 * std::log10(threshold * threshold + kFloor));
-
-    if (effect.parameter(Limiter) == 0.0f) {
-        lines[1] = formatLine("Rat %.1f:1", p(Ratio) * p(Ratio) * 19.0 + 1.0);
-    } else {
-        lines[1] = plainLine("Limiter");
-    }
-
-    lines[2] = formatLine("Atk %.1f ms", p(Attack) * p(Attack) * 199.9 + 0.1);
-    lines[3] = formatLine("Rls %.0f ms", p(Release) * p(Release) * 2950.0 + 50.0);
-    lines[4] = formatLine("Dph %.0f%%", p(Depth) * 100.0);
-
-    if (effect.parameter(AutoMakeUp) == 0.0f) {
-        // Through the linear gain and back, as the engine sees it.
-        const double exponent = (p(Output) - 0.5) * 40.0 * kOutputStep;
-        lines[5] = formatLine("Out %.1f dB", 20.0 * std::log10(std::pow(10.0, exponent)));
-    } else {
-        lines[5] = plainLine("Auto Make-Up");
-    }
-
-    lines[6] = plainLine(effect.parameter(Softclip) == 0.0f ? "Normal" : "Softclip");
-}
 
 // A bar length: truncated toward zero, at most 79 pixels. Far negative lengths are held at a
 // value that draws the same, so that the conversion to int stays defined.
@@ -129,8 +78,8 @@ void CompressorEditor::paint(HWND target) {
         }
     }
 
-    TextLine lines[layout::kTextLineCount];
-    panelLines(*compressor, lines);
+    TextLine lines[kPanelLineCount];
+    panelLines(compressor->parameters, lines);
     for (int i = 0; i < layout::kTextLineCount; ++i) {
         SetBkMode(memoryDc, TRANSPARENT);
         SetTextColor(memoryDc, layout::kTextColour);
