@@ -2,19 +2,17 @@
 
 #include "editor/EditorLayout.h"
 #include "host/ModuleHandle.h"
-#include "plugin/CompressorEffect.h"
-#include "plugin/PluginIdentity.h"
 #include "resources/ResourceIds.h"
 
 std::int32_t editorClassUseCount = 0;
 
-const ERect editorRect = {0, 0, identity::kEditorHeight, identity::kEditorWidth};
+const ERect editorRect = {0, 0, panel::kHeight, panel::kWidth};
 
 namespace {
 
 constexpr BYTE kAnsiCharSet = 0;
 
-void registerEditorClass() {
+void registerEditorClass(const char* className) {
     WNDCLASSA windowClass{};
     windowClass.style = 0; // no redraw on resize, no double-click messages
     windowClass.lpfnWndProc = editorWindowProc;
@@ -25,13 +23,15 @@ void registerEditorClass() {
     windowClass.hCursor = nullptr;       // the pointer shape is set on every mouse move
     windowClass.hbrBackground = nullptr; // never erased: every paint covers the whole window
     windowClass.lpszMenuName = nullptr;
-    windowClass.lpszClassName = identity::kEditorClassName;
+    windowClass.lpszClassName = className;
     RegisterClassA(&windowClass);
 }
 
 } // namespace
 
-CompressorEditor::CompressorEditor(CompressorEffect* owner) : EditorBase(owner), compressor(owner) {
+CompressorEditor::CompressorEditor(EffectBase* owner, const EditorView& view,
+                                   const EditorNames& names)
+    : EditorBase(owner), view(view), names(names) {
     textFont = CreateFontA(layout::kFontHeight, 0, 0, 0, 0, FALSE, FALSE, FALSE, kAnsiCharSet, 0, 0,
                            0, 0, layout::kFontFace);
     backgroundBitmap = LoadBitmapA(moduleHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND));
@@ -71,13 +71,13 @@ VstInt32 CompressorEditor::open(void* parent) {
     parentWindow = parent;
     ++editorClassUseCount;
     if (editorClassUseCount == 1) {
-        registerEditorClass();
+        registerEditorClass(names.windowClass);
     }
     holdsClassUse = true;
 
-    window = CreateWindowExA(0, identity::kEditorClassName, "Window", WS_CHILD | WS_VISIBLE, 0, 0,
-                             identity::kEditorWidth, identity::kEditorHeight,
-                             static_cast<HWND>(parent), nullptr, moduleHandle(), nullptr);
+    window = CreateWindowExA(0, names.windowClass, "Window", WS_CHILD | WS_VISIBLE, 0, 0,
+                             panel::kWidth, panel::kHeight, static_cast<HWND>(parent), nullptr,
+                             moduleHandle(), nullptr);
     if (window != nullptr) {
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
@@ -90,7 +90,7 @@ void CompressorEditor::close() {
         return;
     }
     // A drag does not outlive its window.
-    compressor->activeKnob = 0;
+    view.activeKnob = 0;
     releaseWindow();
 }
 
@@ -102,7 +102,7 @@ void CompressorEditor::releaseWindow() {
     holdsClassUse = false;
     --editorClassUseCount;
     if (editorClassUseCount == 0) {
-        UnregisterClassA(identity::kEditorClassName, moduleHandle());
+        UnregisterClassA(names.windowClass, moduleHandle());
     }
 }
 

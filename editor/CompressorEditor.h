@@ -1,15 +1,14 @@
 // The plug-in's editor: a fixed 550 x 170 child window in the host's window, painted from three
 // bitmaps and driven by the left mouse button. It reads and writes the effect's values
-// directly and tells the host nothing.
+// through its view of them and tells the host nothing.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-#include "editor/interface/EditorBase.h"
-
-class CompressorEffect;
+#include "editor/EditorView.h"
+#include "host/EditorBase.h"
 
 // Editor windows open in the process, over all instances. The window class is registered when
 // this goes from 0 to 1 and unregistered when it returns to 0. User-interface thread only.
@@ -23,8 +22,9 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 class CompressorEditor : public EditorBase {
 public:
-    // Creates the text font and loads the three bitmaps from the library's resources.
-    explicit CompressorEditor(CompressorEffect* owner);
+    // Creates the text font and loads the three bitmaps from the library's resources. The
+    // view's references must outlive the editor.
+    CompressorEditor(EffectBase* owner, const EditorView& view, const EditorNames& names);
     // Takes down a window the host left open, then deletes the GDI objects.
     ~CompressorEditor() override;
 
@@ -35,7 +35,6 @@ public:
     void update() override;
 
     // Read-only views for tests and tools.
-    CompressorEffect* owner() const { return compressor; }
     HWND windowHandle() const { return window; }
     HBITMAP backgroundHandle() const { return backgroundBitmap; }
     HBITMAP knobStripHandle() const { return knobStripBitmap; }
@@ -61,7 +60,8 @@ private:
     // Destroys the window (if one still exists) and gives back this editor's class use.
     void releaseWindow();
 
-    CompressorEffect* const compressor;
+    const EditorView view;
+    const EditorNames names;
     HWND window = nullptr;
     HBITMAP backgroundBitmap = nullptr;
     HBITMAP knobStripBitmap = nullptr;

@@ -1,5 +1,5 @@
 // The left button and pointer movement: knob drags, switch clicks, the maker's link and the
-// pointer shape. Values go straight into the effect; the host is told nothing.
+// pointer shape. Values go straight into the effect's view; the host is told nothing.
 #include <windows.h>
 // After <windows.h>, which it needs and does not include itself.
 #include <shellapi.h>
@@ -8,29 +8,26 @@
 
 #include "editor/CompressorEditor.h"
 #include "editor/EditorLayout.h"
-#include "plugin/CompressorEffect.h"
-#include "plugin/PluginIdentity.h"
 
 void CompressorEditor::onButtonDown(HWND target, unsigned x, unsigned y) {
-    CompressorEffect& effect = *compressor;
-    effect.dragLastY = static_cast<std::int32_t>(y);
+    view.dragLastY = static_cast<std::int32_t>(y);
 
     if (layout::inLinkArea(x, y)) {
-        ShellExecuteA(nullptr, "open", identity::kMakerWebPage, nullptr, nullptr, SW_SHOWNORMAL);
+        ShellExecuteA(nullptr, "open", names.linkTarget, nullptr, nullptr, SW_SHOWNORMAL);
     }
 
     // A press outside every knob leaves the drag state as it was.
-    for (int i = 0; i < layout::kKnobCount; ++i) {
+    for (int i = 0; i < panel::kKnobCount; ++i) {
         if (layout::inKnobArea(layout::kKnobs[i], x, y)) {
-            effect.activeKnob = static_cast<std::uint8_t>(i + 1);
+            view.activeKnob = static_cast<std::uint8_t>(i + 1);
         }
     }
 
     // Switches toggle on the press.
     for (const layout::Switch& lamp : layout::kSwitches) {
         if (layout::inSwitchArea(lamp, x, y)) {
-            const float value = effect.parameter(lamp.parameter);
-            effect.setParameterValue(lamp.parameter, value == 0.0f ? 1.0f : 0.0f);
+            const float value = view.parameter(lamp.parameter);
+            view.setParameter(lamp.parameter, value == 0.0f ? 1.0f : 0.0f);
         }
     }
 
@@ -47,18 +44,17 @@ void CompressorEditor::onMouseMove(HWND target, unsigned x, unsigned y) {
 
     SetCursor(LoadCursorA(nullptr, layout::inLinkArea(x, y) ? IDC_HAND : IDC_ARROW));
 
-    CompressorEffect& effect = *compressor;
-    if (effect.activeKnob < 1 || effect.activeKnob > layout::kKnobCount) {
+    if (view.activeKnob < 1 || view.activeKnob > panel::kKnobCount) {
         return;
     }
-    const ParameterIndex parameter = layout::kKnobs[effect.activeKnob - 1].parameter;
+    const ParameterIndex parameter = layout::kKnobs[view.activeKnob - 1].parameter;
     const auto pointerY = static_cast<std::int32_t>(y);
 
     // Upward travel raises the value by 0.01 per pixel; the step is rounded to float, the sum
     // is formed in double and clamped to 0..1 after every step, so overshoot is forgotten.
-    const auto step = static_cast<float>(static_cast<double>(effect.dragLastY - pointerY) *
-                                         layout::kDragPerPixel);
-    const double sum = static_cast<double>(effect.parameter(parameter)) + step;
+    const auto step =
+        static_cast<float>(static_cast<double>(view.dragLastY - pointerY) * layout::kDragPerPixel);
+    const double sum = static_cast<double>(view.parameter(parameter)) + step;
     float value = 0.0f;
     if (sum < 0.0) {
         value = 0.0f;
@@ -67,13 +63,13 @@ void CompressorEditor::onMouseMove(HWND target, unsigned x, unsigned y) {
     } else {
         value = static_cast<float>(sum);
     }
-    effect.setParameterValue(parameter, value);
-    effect.dragLastY = pointerY;
+    view.setParameter(parameter, value);
+    view.dragLastY = pointerY;
     InvalidateRect(target, nullptr, FALSE);
 }
 
 void CompressorEditor::onButtonUp() {
-    compressor->activeKnob = 0;
+    view.activeKnob = 0;
     ReleaseCapture();
 }
 
@@ -81,6 +77,6 @@ void CompressorEditor::onCaptureChanged(HWND target, HWND newCapture) {
     // The drag ends when another window takes the capture or it is released, whether or not a
     // button-up reached us. Taking the capture again ourselves (a new press) is no loss.
     if (newCapture != target) {
-        compressor->activeKnob = 0;
+        view.activeKnob = 0;
     }
 }

@@ -7,22 +7,20 @@
 #include "editor/CompressorEditor.h"
 #include "editor/EditorLayout.h"
 #include "editor/PanelText.h"
-#include "plugin/CompressorEffect.h"
-#include "plugin/PluginIdentity.h"
 
-static_assert(layout::kTextLineCount == kPanelLineCount, "one panel line per text row");
+static_assert(panel::kTextLineCount == kPanelLineCount, "one panel line per text row");
 
 namespace {
 
-constexpr int kWidth = identity::kEditorWidth;
-constexpr int kHeight = identity::kEditorHeight;
+constexpr int kWidth = panel::kWidth;
+constexpr int kHeight = panel::kHeight;
 
 // A bar length: truncated toward zero, at most 79 pixels. Far negative lengths are held at a
 // value that draws the same, so that the conversion to int stays defined.
 int barLength(double length) {
     const double truncated = std::trunc(length);
-    if (!(truncated <= layout::kBarMaxLength)) {
-        return layout::kBarMaxLength;
+    if (!(truncated <= panel::kMeterSlotLength)) {
+        return panel::kMeterSlotLength;
     }
     if (truncated < -4096.0) {
         return -4096;
@@ -42,7 +40,7 @@ void drawBitmap(HDC target, HBITMAP bitmap, int x, int y, int width, int height,
 
 // Fills left/top inclusive, right/bottom exclusive; an empty rectangle paints nothing.
 void fillBar(HDC target, int left, int top, int right, COLORREF colour) {
-    const RECT area = {left, top, right, top + layout::kBarHeight};
+    const RECT area = {left, top, right, top + panel::kMeterSlotHeight};
     const HBRUSH brush = CreateSolidBrush(colour);
     FillRect(target, &area, brush);
     DeleteObject(brush);
@@ -66,49 +64,49 @@ void CompressorEditor::paint(HWND target) {
 
     for (const layout::Knob& knob : layout::kKnobs) {
         // The same frame number the block wrapper puts into the snapshot: trunc(p x 128).
-        const int frame = quantiseParameter(compressor->parameter(knob.parameter));
-        drawBitmap(memoryDc, knobStripBitmap, knob.drawX, layout::kKnobY, layout::kKnobWidth,
-                   layout::kKnobDrawHeight, layout::kKnobWidth * frame, 0);
+        const int frame = quantiseParameter(view.parameter(knob.parameter));
+        drawBitmap(memoryDc, knobStripBitmap, knob.draw.x, knob.draw.y, panel::kFrameSize,
+                   panel::kKnobShownHeight, panel::kFrameSize * frame, 0);
     }
 
     for (const layout::Switch& lamp : layout::kSwitches) {
-        if (compressor->parameter(lamp.parameter) > 0.0f) {
-            drawBitmap(memoryDc, lampBitmap, lamp.lampX, layout::kLampY, layout::kLampWidth,
-                       layout::kLampHeight, 0, 0);
+        if (view.parameter(lamp.parameter) > 0.0f) {
+            drawBitmap(memoryDc, lampBitmap, lamp.lamp.x, lamp.lamp.y, panel::kLampWidth,
+                       panel::kLampHeight, 0, 0);
         }
     }
 
     TextLine lines[kPanelLineCount];
-    panelLines(compressor->parameters, lines);
-    for (int i = 0; i < layout::kTextLineCount; ++i) {
+    panelLines(view.parameters, lines);
+    for (int i = 0; i < panel::kTextLineCount; ++i) {
         SetBkMode(memoryDc, TRANSPARENT);
         SetTextColor(memoryDc, layout::kTextColour);
-        TextOutA(memoryDc, layout::kTextX, layout::kTextTop + i * layout::kTextPitch, lines[i].text,
+        TextOutA(memoryDc, panel::kTextX, panel::kTextTop + i * panel::kTextPitch, lines[i].text,
                  lines[i].length);
     }
 
     // Each meter value is read once: the same value decides the length and the colour.
-    const float inputPeak = compressor->inputPeak.load(std::memory_order_relaxed);
-    const float threshold = compressor->engine.thresholdLevel.load(std::memory_order_relaxed);
-    const float gain = compressor->engine.smoothedGain.load(std::memory_order_relaxed);
-    const float outputPeak = compressor->outputPeak.load(std::memory_order_relaxed);
+    const float inputPeak = view.inputPeak.load(std::memory_order_relaxed);
+    const float threshold = view.threshold.load(std::memory_order_relaxed);
+    const float gain = view.gain.load(std::memory_order_relaxed);
+    const float outputPeak = view.outputPeak.load(std::memory_order_relaxed);
 
-    const int inputLength = barLength(std::atan(2.0 * inputPeak) * layout::kBarMaxLength);
+    const int inputLength = barLength(std::atan(2.0 * inputPeak) * panel::kMeterSlotLength);
     const COLORREF inputColour = inputPeak > 1.0f        ? layout::kOverFullScaleColour
                                  : inputPeak > threshold ? layout::kOverThresholdColour
                                                          : layout::kLevelColour;
-    fillBar(memoryDc, layout::kInputBarLeft, layout::kInputBarTop,
-            layout::kInputBarLeft + inputLength, inputColour);
+    fillBar(memoryDc, panel::kMeterSlotX, panel::kMeterSlotY[0], panel::kMeterSlotX + inputLength,
+            inputColour);
 
-    const int gainLength = barLength(static_cast<double>(gain) * layout::kBarMaxLength);
-    fillBar(memoryDc, layout::kGainBarLeft + gainLength, layout::kGainBarTop, layout::kGainBarRight,
+    const int gainLength = barLength(static_cast<double>(gain) * panel::kMeterSlotLength);
+    fillBar(memoryDc, panel::kGainBarLeft + gainLength, panel::kMeterSlotY[1], panel::kGainBarRight,
             layout::kGainColour);
 
-    const int outputLength = barLength(std::atan(2.0 * outputPeak) * layout::kBarMaxLength);
+    const int outputLength = barLength(std::atan(2.0 * outputPeak) * panel::kMeterSlotLength);
     const COLORREF outputColour =
         outputPeak > 1.0f ? layout::kOverFullScaleColour : layout::kLevelColour;
-    fillBar(memoryDc, layout::kOutputBarLeft, layout::kOutputBarTop,
-            layout::kOutputBarLeft + outputLength, outputColour);
+    fillBar(memoryDc, panel::kMeterSlotX, panel::kMeterSlotY[2], panel::kMeterSlotX + outputLength,
+            outputColour);
 
     SelectObject(memoryDc, previousFont);
     BitBlt(windowDc, 0, 0, kWidth, kHeight, memoryDc, 0, 0, SRCCOPY);

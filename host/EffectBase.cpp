@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "editor/interface/EditorBase.h"
+#include "host/EditorBase.h"
 
 void copyString(char* destination, const char* source, std::size_t capacity) {
     if (destination == nullptr || capacity == 0) {

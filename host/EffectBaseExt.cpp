@@ -1,6 +1,6 @@
 #include "host/EffectBaseExt.h"
 
-#include "editor/interface/EditorBase.h"
+#include "host/EditorBase.h"
 
 const char* const kHostCapabilities[16] = {
     "sendVstEvents",       "sendVstMidiEvent", "sendVstTimeInfo",   "receiveVstEvents",

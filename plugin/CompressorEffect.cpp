@@ -15,7 +15,11 @@ CompressorEffect::CompressorEffect(audioMasterCallback hostCallback)
     setCanMono(true);
     setUniqueId(identity::kUniqueId);
     // Without an editor (allocation failed) the instance works on and says so in its flags.
-    editor = new (std::nothrow) CompressorEditor(this);
+    const EditorView view{
+        parameters, inputPeak, outputPeak, engine.smoothedGain, engine.thresholdLevel,
+        activeKnob, dragLastY};
+    editor = new (std::nothrow)
+        CompressorEditor(this, view, {identity::kEditorClassName, identity::kMakerWebPage});
     setFlag(effFlagsHasEditor, editor != nullptr);
     activeKnob = 0;
     dragLastY = 0;

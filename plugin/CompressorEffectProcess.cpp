@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
+#include "dsp/OutputSum.h"
 #include "dsp/PeakMeter.h"
-#include "dsp/simd/EngineKernel.h"
 
 namespace {
 
@@ -70,8 +70,8 @@ void CompressorEffect::processBlock(float** inputs, float** outputs, VstInt32 sa
             outRight[k] = inRight[k];
         } else {
             // The sum is formed in single precision: one rounding, as storing it would do.
-            outLeft[k] = quorvel::engine_kernel::sum(outLeft[k], inLeft[k]);
-            outRight[k] = quorvel::engine_kernel::sum(outRight[k], inRight[k]);
+            outLeft[k] = quorvel::outputSum(outLeft[k], inLeft[k]);
+            outRight[k] = quorvel::outputSum(outRight[k], inRight[k]);
         }
     }
 }

@@ -2,6 +2,7 @@
 // script, the tools and the tests read it from here.
 #pragma once
 
+#include "editor/PanelLayout.h"
 #include "host/Vst2Interface.h"
 #include "resources/ResourceIds.h"
 
@@ -24,8 +25,8 @@ constexpr VstInt32 kNumParams = 10;
 constexpr VstInt32 kNumInputs = 2;
 constexpr VstInt32 kNumOutputs = 2;
 
-constexpr int kEditorWidth = 550;
-constexpr int kEditorHeight = 170;
+constexpr int kEditorWidth = panel::kWidth;
+constexpr int kEditorHeight = panel::kHeight;
 constexpr const char* kEditorClassName = "VSTEditorClass";
 
 // The maker's web page, opened from the editor's link area.

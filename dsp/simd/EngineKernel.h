@@ -47,6 +47,7 @@
 // and the block tanh 0.35 KB more, about 5.6 KB at the deepest.
 #pragma once
 
+#include "dsp/OutputSum.h"
 #include "dsp/simd/EngineLevels.h"
 
 #include <atomic>
@@ -283,26 +284,12 @@ QUORVEL_ENGINE_INLINE void publishMeter(std::atomic<float>* meter, typename Ops:
     }
 }
 
-// out + in as the plain output pass computes it on x86, where the first operand's NaN wins
-// when both are NaN (quieted). The compiler may put the operands of an addition either way
-// round, so that case is settled explicitly.
-inline float sum(float out, float in) {
-    if (out != out && in != in) {
-        std::uint32_t bits;
-        std::memcpy(&bits, &out, sizeof bits);
-        bits |= 0x00400000u;
-        std::memcpy(&out, &bits, sizeof bits);
-        return out;
-    }
-    return out + in;
-}
-
 // Frame by frame, channel 0 then channel 1, as the plain output pass does.
 inline void copyFrames(const float* l, const float* r, float* outL, float* outR, int frames,
                        bool add) {
     for (int i = 0; i < frames; ++i) {
-        outL[i] = add ? sum(outL[i], l[i]) : l[i];
-        outR[i] = add ? sum(outR[i], r[i]) : r[i];
+        outL[i] = add ? outputSum(outL[i], l[i]) : l[i];
+        outR[i] = add ? outputSum(outR[i], r[i]) : r[i];
     }
 }
 

@@ -36,7 +36,7 @@ TEST_F(EditorLifecycleTest, TheEditorLoadsItsResourcesAndFlagsTheEffect) {
     EXPECT_TRUE(st::fontInfo(editor().fontHandle()).exists);
     EXPECT_EQ(editor().windowHandle(), nullptr);
     EXPECT_EQ(editor().backBufferHandle(), nullptr);
-    EXPECT_EQ(editor().owner(), effect.get());
+    EXPECT_EQ(editor().owningEffect(), effect.get());
     EXPECT_EQ(effect->activeKnob, 0);
     EXPECT_EQ(effect->dragLastY, 0);
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "editor/interface/EditorBase.h"
+#include "host/EditorBase.h"
 #include "plugin/CompressorEffect.h"
 #include "tests/support/HostRecorder.h"
 

@@ -1,4 +1,5 @@
-// The editor interface the dispatcher forwards the editor opcodes to.
+// The editor interface the dispatcher forwards the editor opcodes to. The host layer owns it;
+// the editor implements it.
 #pragma once
 
 #include "host/Vst2Interface.h"
