@@ -55,6 +55,10 @@ constexpr int kTextX = 240;
 constexpr int kTextTop = 40;
 constexpr int kTextPitch = 12;
 constexpr int kTextLineCount = 7;
+// The display square behind them.
+constexpr int kDisplayX = 230;
+constexpr int kDisplayY = 35;
+constexpr int kDisplaySize = 93; // columns 230..322, rows 35..127
 
 // ---- Level meters: three slots of kMeterSlotLength x kMeterSlotHeight; input and output bars
 // grow right from the slot's left end, the gain bar grows left from its right end.

@@ -2,6 +2,7 @@
 // buffer and the clean-up of every paint.
 #include <cmath>
 
+#include "editor/PanelLayout.h"
 #include "tests/editor/EditorTestSupport.h"
 
 namespace {
@@ -9,15 +10,17 @@ namespace {
 using editortest::EditorFixture;
 namespace st = standin::test;
 
-constexpr int kKnobY = 56;
+constexpr int kKnobY = panel::kKnobPos[0].y;
 
 struct KnobPosition {
     ParameterIndex parameter;
     int x;
 };
 // Left to right on screen.
-constexpr KnobPosition kKnobs[] = {{Attack, 14}, {Release, 74},    {Output, 134},
-                                   {Ratio, 368}, {Threshold, 428}, {Depth, 488}};
+constexpr KnobPosition kKnobs[] = {
+    {Attack, panel::kKnobPos[0].x},    {Release, panel::kKnobPos[1].x},
+    {Output, panel::kKnobPos[2].x},    {Ratio, panel::kKnobPos[3].x},
+    {Threshold, panel::kKnobPos[4].x}, {Depth, panel::kKnobPos[5].x}};
 
 // Does the window show strip frame `frame` at knob position x (55 x 54, bottom row unused)?
 bool showsFrame(const st::Image& window, const st::Image& strip, int x, int frame) {

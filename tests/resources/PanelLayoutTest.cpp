@@ -1,5 +1,6 @@
 // The pictures line up with what the editor paints on top of them and where it takes clicks:
 // knob frames, lamps, text panel, level bars and the link.
+#include "editor/PanelLayout.h"
 #include "resources/ResourceIds.h"
 #include "tests/resources/BmpImage.h"
 
@@ -11,28 +12,33 @@
 
 namespace {
 
-struct Point {
-    int x, y;
-};
+// Where the editor draws and hit-tests, and the colours it draws with.
+using panel::kFrameSize;
+using panel::kKnobShownHeight;
+using panel::kLampHeight;
+using panel::kLampWidth;
+using panel::kLinkBottom;
+using panel::kLinkLeft;
+using panel::kLinkRight;
+using panel::kLinkTop;
+using panel::kMeterSlotHeight;
+using panel::Point;
+constexpr auto& kKnobDest = panel::kKnobPos;
+constexpr int kFrames = panel::kKnobFrames;
+constexpr auto& kLampDest = panel::kLampPos;
+constexpr auto& kMeterSlotRow = panel::kMeterSlotY;
+constexpr int kMeterSlotLeft = panel::kMeterSlotX;
+constexpr int kMeterSlotRight = panel::kMeterSlotX + panel::kMeterSlotLength - 1;
+constexpr int kDisplayLeft = panel::kDisplayX, kDisplayTop = panel::kDisplayY;
+constexpr int kDisplayRight = kDisplayLeft + panel::kDisplaySize - 1;
+constexpr int kDisplayBottom = kDisplayTop + panel::kDisplaySize - 1;
 
-// Where the editor draws and hit-tests.
-constexpr Point kKnobDest[] = {{14, 56}, {74, 56}, {134, 56}, {368, 56}, {428, 56}, {488, 56}};
-constexpr int kFrames = 129;
-constexpr int kFrameSize = 55;
-constexpr int kKnobShownHeight = 54;
-constexpr Point kLampDest[] = {{154, 131}, {385, 131}, {503, 131}};
-constexpr int kLampWidth = 20;
-constexpr int kLampHeight = 16;
-constexpr int kMeterSlotRow[] = {126, 135, 144};
-constexpr int kMeterSlotLeft = 18;
-constexpr int kMeterSlotRight = 96;
-constexpr int kMeterSlotHeight = 3;
-constexpr int kDisplayLeft = 230, kDisplayTop = 35, kDisplayRight = 322, kDisplayBottom = 127;
-constexpr int kLinkLeft = 2, kLinkTop = 161, kLinkRight = 105, kLinkBottom = 169;
-
-// Colours the editor draws with.
-constexpr Rgb kTextColour = {52, 68, 97};
-constexpr Rgb kBarColours[] = {{211, 219, 231}, {252, 252, 252}, {255, 156, 60}, {255, 60, 60}};
+constexpr Rgb rgb(panel::Rgb c) {
+    return {c.r, c.g, c.b};
+}
+constexpr Rgb kTextColour = rgb(panel::kTextColour);
+constexpr Rgb kBarColours[] = {rgb(panel::kLevelColour), rgb(panel::kGainColour),
+                               rgb(panel::kOverThresholdColour), rgb(panel::kOverFullScaleColour)};
 
 constexpr double kPi = 3.14159265358979323846;
 

@@ -2,30 +2,41 @@
 
 #include <cmath>
 
+#include "editor/PanelLayout.h"
+
 namespace editor_checks {
 
-const Knob kKnobs[6] = {{"Attack", 2, 14}, {"Release", 3, 74},    {"Output", 6, 134},
-                        {"Ratio", 1, 368}, {"Threshold", 0, 428}, {"Depth", 8, 488}};
-const Lamp kLamps[3] = {{"AutoMakeUp", 9, 154}, {"Limiter", 5, 385}, {"Softclip", 7, 503}};
+using panel::kKnobPos;
+using panel::kLampPos;
+
+const Knob kKnobs[6] = {{"Attack", 2, kKnobPos[0].x},    {"Release", 3, kKnobPos[1].x},
+                        {"Output", 6, kKnobPos[2].x},    {"Ratio", 1, kKnobPos[3].x},
+                        {"Threshold", 0, kKnobPos[4].x}, {"Depth", 8, kKnobPos[5].x}};
+const Lamp kLamps[3] = {{"AutoMakeUp", 9, kLampPos[0].x},
+                        {"Limiter", 5, kLampPos[1].x},
+                        {"Softclip", 7, kLampPos[2].x}};
 
 namespace {
 
-constexpr int kKnobY = 56;
-constexpr int kKnobWidth = 55;
-constexpr int kKnobHeight = 54;
-constexpr int kLampY = 131;
-constexpr int kLampWidth = 20;
-constexpr int kLampHeight = 16;
-constexpr int kBarLeft = 18;
-constexpr int kBarRight = 96; // last column of a slot
-constexpr int kInputRow = 126;
-constexpr int kGainRow = 135;
-constexpr int kOutputRow = 144;
+constexpr int kKnobY = kKnobPos[0].y;
+constexpr int kKnobWidth = panel::kFrameSize;
+constexpr int kKnobHeight = panel::kKnobShownHeight;
+constexpr int kLampY = kLampPos[0].y;
+constexpr int kLampWidth = panel::kLampWidth;
+constexpr int kLampHeight = panel::kLampHeight;
+constexpr int kBarLeft = panel::kMeterSlotX;
+constexpr int kBarRight = panel::kMeterSlotX + panel::kMeterSlotLength - 1; // last column
+constexpr int kInputRow = panel::kMeterSlotY[0];
+constexpr int kGainRow = panel::kMeterSlotY[1];
+constexpr int kOutputRow = panel::kMeterSlotY[2];
 
-constexpr std::uint32_t kFullScaleColour = rgb(255, 60, 60);
-constexpr std::uint32_t kThresholdColour = rgb(255, 156, 60);
-constexpr std::uint32_t kNormalColour = rgb(211, 219, 231);
-constexpr std::uint32_t kGainColour = rgb(252, 252, 252);
+constexpr std::uint32_t colourOf(panel::Rgb c) {
+    return rgb(c.r, c.g, c.b);
+}
+constexpr std::uint32_t kFullScaleColour = colourOf(panel::kOverFullScaleColour);
+constexpr std::uint32_t kThresholdColour = colourOf(panel::kOverThresholdColour);
+constexpr std::uint32_t kNormalColour = colourOf(panel::kLevelColour);
+constexpr std::uint32_t kGainColour = colourOf(panel::kGainColour);
 
 bool blockEquals(const Picture& shot, int x, int y, const Picture& source, int sx, int sy, int w,
                  int h) {

@@ -4,7 +4,7 @@
 //   lamp.bmp        20 x 16, 24 bits: the lit lamp
 // Usage: quorvel_make_bitmaps OUTPUT_DIR
 #include "tools/bitmaps/BmpWriter.h"
-#include "tools/bitmaps/PanelLayout.h"
+#include "tools/bitmaps/PanelStyle.h"
 
 #include <cairo.h>
 
@@ -390,14 +390,14 @@ void drawMeterBox(cairo_t* cr) {
 bool drawTitleBand(cairo_t* cr) {
     fillPixels(cr, 0, kBandY, kWidth, kHeight - kBandY, kBand);
     fillPixels(cr, 0, kBandY - 1, kWidth, 1, kPanelShadow);
-    drawText(cr, kBandFont, kMakerName, kLinkX + 4, kBandBaseline, Align::Left, kLink);
+    drawText(cr, kBandFont, kMakerName, kLinkLeft + 4, kBandBaseline, Align::Left, kLink);
     drawText(cr, kBandFont, kProductName, kWidth - 8, kBandBaseline, Align::Right, kCaptionDim);
 
     cairo_text_extents_t ink;
     cairo_text_extents(cr, kMakerName, &ink); // font still set by the drawText above
-    const double right = kLinkX + 4 + textWidth(cr, kBandFont, kMakerName);
+    const double right = kLinkLeft + 4 + textWidth(cr, kBandFont, kMakerName);
     const double top = kBandBaseline + ink.y_bearing;
-    if (right > kLinkRight + 1 || top < kLinkY) {
+    if (right > kLinkRight + 1 || top < kLinkTop) {
         std::fprintf(stderr, "maker name leaves the link area (right %.1f, top %.1f)\n", right,
                      top);
         return false;
