@@ -27,6 +27,7 @@
 
 #include "dsp/FastTanh.h"
 #include "dsp/simd/EngineLevels.h"
+#include "dsp/testing/DspTesting.h"
 #include "plugin/CompressorEffect.h"
 #include "plugin/PluginEntry.h"
 #include "tests/audio/Reference.h"

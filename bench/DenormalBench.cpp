@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/DenormalGuard.h"
+#include "bench/DenormalGuard.h"
 #include "plugin/CompressorEffect.h"
 #include "plugin/PluginEntry.h"
 

@@ -1,6 +1,8 @@
 // Block hyperbolic tangent for the soft clipper.
 //
-// tanhBlock replaces every sample x by static_cast<float>(std::tanh(static_cast<double>(x))),
+// The soft clipper's block tanh (tanhBlock, at each level in dsp/simd/TanhLevels.h; the
+// dispatching tanhBlock for tests and benchmarks is in dsp/testing/DspTesting.h) replaces every
+// sample x by static_cast<float>(std::tanh(static_cast<double>(x))),
 // bit for bit and for every float: signed zeros, subnormals, infinities (to +-1), NaN (the
 // input NaN, quieted, as the library returns it) and large magnitudes (exactly +-1.0f beyond
 // about 9.011). It evaluates tanh in double precision with its own vectorised kernel and calls
@@ -20,16 +22,8 @@ enum class SimdLevel { Scalar, Sse2, Avx2 };
 // slow under virtualisation.
 SimdLevel detectSimdLevel();
 
-// True when tanhBlock may be called with this level here (Scalar always, Sse2 on every x86 build,
+// True when this level may be used here (Scalar always, Sse2 on every x86 build,
 // Avx2 only where detectSimdLevel() reports it).
 bool isSimdLevelSupported(SimdLevel level);
-
-const char* simdLevelName(SimdLevel level);
-
-// In place over data[0..n). Every supported level gives the same bits. Returns how many samples
-// were handed to the library's tanh (the near-midpoint cases: about one in 2^18 of the samples
-// between 2^-12 and 9.5 in magnitude, none outside), which callers may ignore. n <= 0 does nothing.
-// The level must be supported.
-int tanhBlock(float* data, int n, SimdLevel level);
 
 } // namespace quorvel

@@ -50,19 +50,10 @@ struct BlockJob {
 
 void runBlockScalar(const BlockJob& job);
 
-// The gain smoother alone over precomputed target gains (t, (1 - a) t, (1 - r) t per sample):
-// the serial chain the whole block is built around, for measuring it. Returns the last gain.
-float smoothOnlyScalar(const double* target, const double* attackPart, const double* releasePart,
-                       int n, const Coefficients& k, float gain, float* gains);
-
 #if defined(__i386__) || defined(__x86_64__)
 void runBlockSse2(const BlockJob& job);
-float smoothOnlySse2(const double* target, const double* attackPart, const double* releasePart,
-                     int n, const Coefficients& k, float gain, float* gains);
 // Only on processors with AVX2 and an OS that saves the YMM state.
 void runBlockAvx2(const BlockJob& job);
-float smoothOnlyAvx2(const double* target, const double* attackPart, const double* releasePart,
-                     int n, const Coefficients& k, float gain, float* gains);
 #endif
 
 } // namespace quorvel::engine_levels

@@ -19,6 +19,7 @@
 #include "dsp/FastTanh.h"
 #include "dsp/simd/EngineKernel.h"
 #include "dsp/simd/EngineLevels.h"
+#include "dsp/testing/DspTesting.h"
 #include "tests/audio/AudioTestSupport.h"
 #include "tests/audio/Reference.h"
 

@@ -17,6 +17,7 @@
 
 #include "dsp/FastTanh.h"
 #include "dsp/simd/EngineLevels.h"
+#include "dsp/testing/DspTesting.h"
 #include "host/Vst2Interface.h"
 #include "tests/audio/Reference.h"
 
