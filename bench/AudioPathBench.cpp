@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "dsp/DynamicsEngine.h"
 #include "dsp/FastTanh.h"
 #include "dsp/simd/EngineLevels.h"
 #include "dsp/testing/DspTesting.h"
@@ -190,16 +191,7 @@ void floorPath(benchmark::State& state, Signal signal, int frames) {
     float p[kParameterCount];
     caseParameters(signal, true, p);
     const ParamBytes b = reference::snapshot(p);
-    const double m = 0.001f * 44100.0f;
-    quorvel::engine_levels::Coefficients k{};
-    k.threshold = static_cast<float>(
-        std::pow(b.bytes[Threshold] * (double)0.007752538658678532f, 2) + (double)0.01f);
-    k.slope = 1.0 / (1.0 + 19.0 * std::pow(b.bytes[Ratio] / 128.0, 2));
-    k.attack = std::exp(-1.0 / ((0.1 + 199.9 * std::pow(b.bytes[Attack] / 128.0, 2)) * m));
-    k.release = std::exp(-1.0 / ((50.0 + 2950.0 * std::pow(b.bytes[Release] / 128.0, 2)) * m));
-    k.attackComplement = 1.0 - k.attack;
-    k.releaseComplement = 1.0 - k.release;
-    k.depthFactor = static_cast<float>(std::pow(1.0 - b.bytes[Depth] / 128.0, 2));
+    const quorvel::engine_levels::Coefficients k = engineCoefficients(b, 44100.0f);
 
     const StereoSignal& s = signalFor(signal);
     std::vector<double> t(kSignalFrames), ta(kSignalFrames), tr(kSignalFrames);

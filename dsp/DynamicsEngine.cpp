@@ -38,7 +38,15 @@ double squaredFraction(std::uint8_t byte) {
     return fraction * fraction;
 }
 
-Coefficients computeSettings(const ParamBytes& params, float sampleRate, float& thresholdOut) {
+std::uint32_t bitsOf(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+} // namespace
+
+Coefficients engineCoefficients(const ParamBytes& params, float sampleRate) {
     const std::uint8_t* b = params.bytes;
     Coefficients s;
 
@@ -49,9 +57,8 @@ Coefficients computeSettings(const ParamBytes& params, float sampleRate, float& 
     // T is held in single precision: the byte times the single constant, squared and offset
     // by the single 0.01 in double precision, then rounded to single. The rounded value is
     // the one published to the editor and the one the gain computer compares against.
-    const double scaled = b[Threshold] * static_cast<double>(0.007752538658678532f);
+    const double scaled = b[Threshold] * static_cast<double>(kThresholdPerByte);
     const float threshold = static_cast<float>(scaled * scaled + static_cast<double>(0.01f));
-    thresholdOut = threshold;
     s.threshold = threshold;
 
     const double ratio = 1.0 + 19.0 * squaredFraction(b[Ratio]);
@@ -81,14 +88,6 @@ Coefficients computeSettings(const ParamBytes& params, float sampleRate, float& 
     return s;
 }
 
-std::uint32_t bitsOf(float value) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-} // namespace
-
 DynamicsEngine::DynamicsEngine() : level(quorvel::detectSimdLevel()) {}
 
 bool DynamicsEngine::setSimdLevel(quorvel::SimdLevel newLevel) {
@@ -107,7 +106,8 @@ const Coefficients& DynamicsEngine::settingsFor(const ParamBytes& params, float 
     const std::uint32_t rateBits = bitsOf(sampleRate);
     if (!cacheValid || rateBits != cachedRateBits ||
         std::memcmp(params.bytes, cachedBytes.bytes, sizeof params.bytes) != 0) {
-        cached = computeSettings(params, sampleRate, cachedThreshold);
+        cached = engineCoefficients(params, sampleRate);
+        cachedThreshold = static_cast<float>(cached.threshold); // exact: T is a single
         cachedBytes = params;
         cachedRateBits = rateBits;
         cacheValid = true;

@@ -251,36 +251,29 @@ VstIntPtr EffectBase::callHost(VstInt32 opcode, VstInt32 index, VstIntPtr value,
 
 void EffectBase::setParameterAutomated(VstInt32 index, float value) {
     setParameter(index, value);
-    if (audioMaster) {
-        callHost(audioMasterAutomate, index, 0, nullptr, value);
-    }
+    callHost(audioMasterAutomate, index, 0, nullptr, value);
 }
 
 VstInt32 EffectBase::getMasterVersion() {
-    if (!audioMaster) {
-        return 1;
-    }
+    // No host, or a host that answers 0, counts as version 1.
     const auto version = static_cast<VstInt32>(callHost(audioMasterVersion, 0, 0, nullptr, 0.0f));
     return version == 0 ? 1 : version;
 }
 
 VstInt32 EffectBase::getCurrentId() {
-    return audioMaster ? static_cast<VstInt32>(callHost(audioMasterCurrentId, 0, 0, nullptr, 0.0f))
-                       : 0;
+    return static_cast<VstInt32>(callHost(audioMasterCurrentId, 0, 0, nullptr, 0.0f));
 }
 
 void EffectBase::masterIdle() {
-    if (audioMaster) {
-        callHost(audioMasterIdle, 0, 0, nullptr, 0.0f);
-    }
+    callHost(audioMasterIdle, 0, 0, nullptr, 0.0f);
 }
 
 bool EffectBase::isInputConnected(VstInt32 input) {
-    return audioMaster ? callHost(audioMasterPinConnected, input, 0, nullptr, 0.0f) == 0 : true;
+    return callHost(audioMasterPinConnected, input, 0, nullptr, 0.0f) == 0; // no host: connected
 }
 
 bool EffectBase::isOutputConnected(VstInt32 output) {
-    return audioMaster ? callHost(audioMasterPinConnected, output, 1, nullptr, 0.0f) == 0 : true;
+    return callHost(audioMasterPinConnected, output, 1, nullptr, 0.0f) == 0;
 }
 
 // --- Value-to-text helpers (8-character display fields) -----------------------------------
@@ -294,8 +287,10 @@ void EffectBase::floatToText(float value, char* text) {
     if (text == nullptr) {
         return;
     }
-    // NaN fails both range tests and is shown like an out-of-range value.
-    if (!(value <= 99999999.0f && value >= -9999999.0f)) {
+    // NaN fails both range tests and is shown like an out-of-range value. The bounds are
+    // compared in double: as a float, 99999999 would round up to 1e8 and let 1e8 through.
+    const double wide = value;
+    if (!(wide <= 99999999.0 && wide >= -9999999.0)) {
         copyString(text, kHuge, kDisplayLength + 1);
         return;
     }

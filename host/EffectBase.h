@@ -76,7 +76,8 @@ public:
     }
 
 protected:
-    // Sends one request; 0 when there is no host callback (callers test first).
+    // Sends one request; 0 without calling when there is no host callback. Every host request
+    // goes through here.
     VstIntPtr callHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
     void setFlag(VstInt32 flag, bool state);
 

@@ -213,200 +213,168 @@ void EffectBaseExt::setIsSynth(bool state) { setFlag(effFlagsIsSynth, state); }
 void EffectBaseExt::setNoSoundInStop(bool state) { setFlag(effFlagsNoSoundInStop, state); }
 
 // --- Host requests of the 2.x layer ----------------------------------------------------------
-// Each tests the callback first and answers the "no host" value without calling.
+// Each is one callHost, which answers 0 without calling when there is no host: that 0 is every
+// request's "no host" value (0, false or null).
 
 namespace {
 template <typename T> T* asPointer(VstIntPtr answer) { return reinterpret_cast<T*>(answer); }
+VstInt32 asInt(VstIntPtr answer) {
+    return static_cast<VstInt32>(answer);
+}
 } // namespace
 
 void EffectBaseExt::wantMidi(VstInt32 filter) {
-    if (audioMaster) {
-        callHost(audioMasterWantMidi, 0, filter, nullptr, 0.0f);
-    }
+    callHost(audioMasterWantMidi, 0, filter, nullptr, 0.0f);
 }
 
 VstTimeInfo* EffectBaseExt::getTime(VstInt32 filter) {
-    return audioMaster ? asPointer<VstTimeInfo>(callHost(audioMasterGetTime, 0, filter, nullptr, 0.0f))
-                       : nullptr;
+    return asPointer<VstTimeInfo>(callHost(audioMasterGetTime, 0, filter, nullptr, 0.0f));
 }
 
 VstInt32 EffectBaseExt::tempoAt(VstInt32 position) {
-    return audioMaster ? static_cast<VstInt32>(callHost(audioMasterTempoAt, 0, position, nullptr, 0.0f))
-                       : 0;
+    return asInt(callHost(audioMasterTempoAt, 0, position, nullptr, 0.0f));
 }
 
 VstInt32 EffectBaseExt::getNumAutomatableParameters() {
-    return audioMaster ? static_cast<VstInt32>(
-                             callHost(audioMasterGetNumAutomatableParameters, 0, 0, nullptr, 0.0f))
-                       : 0;
+    return asInt(callHost(audioMasterGetNumAutomatableParameters, 0, 0, nullptr, 0.0f));
 }
 
 VstInt32 EffectBaseExt::getParameterQuantization() {
-    return audioMaster ? static_cast<VstInt32>(
-                             callHost(audioMasterGetParameterQuantization, 0, 0, nullptr, 0.0f))
-                       : 0;
+    return asInt(callHost(audioMasterGetParameterQuantization, 0, 0, nullptr, 0.0f));
 }
 
 bool EffectBaseExt::ioChanged() {
-    return audioMaster && callHost(audioMasterIOChanged, 0, 0, nullptr, 0.0f) != 0;
+    return callHost(audioMasterIOChanged, 0, 0, nullptr, 0.0f) != 0;
 }
 
 bool EffectBaseExt::needIdle() {
-    return audioMaster && callHost(audioMasterNeedIdle, 0, 0, nullptr, 0.0f) != 0;
+    return callHost(audioMasterNeedIdle, 0, 0, nullptr, 0.0f) != 0;
 }
 
 bool EffectBaseExt::sizeWindow(VstInt32 width, VstInt32 height) {
-    return audioMaster && callHost(audioMasterSizeWindow, width, height, nullptr, 0.0f) != 0;
+    return callHost(audioMasterSizeWindow, width, height, nullptr, 0.0f) != 0;
 }
 
 float EffectBaseExt::updateSampleRate() {
     // The host answers by sending effSetSampleRate; its direct answer is not used.
-    if (audioMaster) {
-        callHost(audioMasterGetSampleRate, 0, 0, nullptr, 0.0f);
-    }
+    callHost(audioMasterGetSampleRate, 0, 0, nullptr, 0.0f);
     return getSampleRate();
 }
 
 VstInt32 EffectBaseExt::updateBlockSize() {
-    if (audioMaster) {
-        callHost(audioMasterGetBlockSize, 0, 0, nullptr, 0.0f);
-    }
+    callHost(audioMasterGetBlockSize, 0, 0, nullptr, 0.0f);
     return getBlockSize();
 }
 
 VstInt32 EffectBaseExt::getInputLatency() {
-    return audioMaster
-               ? static_cast<VstInt32>(callHost(audioMasterGetInputLatency, 0, 0, nullptr, 0.0f))
-               : 0;
+    return asInt(callHost(audioMasterGetInputLatency, 0, 0, nullptr, 0.0f));
 }
 
 VstInt32 EffectBaseExt::getOutputLatency() {
-    return audioMaster
-               ? static_cast<VstInt32>(callHost(audioMasterGetOutputLatency, 0, 0, nullptr, 0.0f))
-               : 0;
+    return asInt(callHost(audioMasterGetOutputLatency, 0, 0, nullptr, 0.0f));
 }
 
 AEffect* EffectBaseExt::getPreviousPlug(VstInt32) {
-    return audioMaster
-               ? asPointer<AEffect>(callHost(audioMasterGetPreviousPlug, 0, 0, nullptr, 0.0f))
-               : nullptr;
+    return asPointer<AEffect>(callHost(audioMasterGetPreviousPlug, 0, 0, nullptr, 0.0f));
 }
 
 AEffect* EffectBaseExt::getNextPlug(VstInt32) {
-    return audioMaster ? asPointer<AEffect>(callHost(audioMasterGetNextPlug, 0, 0, nullptr, 0.0f))
-                       : nullptr;
+    return asPointer<AEffect>(callHost(audioMasterGetNextPlug, 0, 0, nullptr, 0.0f));
 }
 
 VstInt32 EffectBaseExt::willReplaceOrAccumulate() {
-    return audioMaster ? static_cast<VstInt32>(
-                             callHost(audioMasterWillReplaceOrAccumulate, 0, 0, nullptr, 0.0f))
-                       : 0;
+    return asInt(callHost(audioMasterWillReplaceOrAccumulate, 0, 0, nullptr, 0.0f));
 }
 
 VstInt32 EffectBaseExt::getCurrentProcessLevel() {
-    return audioMaster ? static_cast<VstInt32>(
-                             callHost(audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f))
-                       : 0;
+    return asInt(callHost(audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0.0f));
 }
 
 VstInt32 EffectBaseExt::getAutomationState() {
-    return audioMaster
-               ? static_cast<VstInt32>(callHost(audioMasterGetAutomationState, 0, 0, nullptr, 0.0f))
-               : 0;
+    return asInt(callHost(audioMasterGetAutomationState, 0, 0, nullptr, 0.0f));
 }
 
 bool EffectBaseExt::offlineStart(VstAudioFile* audioFiles, VstInt32 numAudioFiles,
                                  VstInt32 numNewAudioFiles) {
-    return audioMaster && callHost(audioMasterOfflineStart, numNewAudioFiles, numAudioFiles,
-                                   audioFiles, 0.0f) != 0;
+    return callHost(audioMasterOfflineStart, numNewAudioFiles, numAudioFiles, audioFiles, 0.0f) !=
+           0;
 }
 
 bool EffectBaseExt::offlineRead(VstOfflineTask* offline, VstInt32 option, bool readSource) {
-    return audioMaster &&
-           callHost(audioMasterOfflineRead, readSource ? 1 : 0, option, offline, 0.0f) != 0;
+    return callHost(audioMasterOfflineRead, readSource ? 1 : 0, option, offline, 0.0f) != 0;
 }
 
 bool EffectBaseExt::offlineWrite(VstOfflineTask* offline, VstInt32 option) {
-    return audioMaster && callHost(audioMasterOfflineWrite, 0, option, offline, 0.0f) != 0;
+    return callHost(audioMasterOfflineWrite, 0, option, offline, 0.0f) != 0;
 }
 
 bool EffectBaseExt::offlineGetCurrentPass() {
-    return audioMaster && callHost(audioMasterOfflineGetCurrentPass, 0, 0, nullptr, 0.0f) != 0;
+    return callHost(audioMasterOfflineGetCurrentPass, 0, 0, nullptr, 0.0f) != 0;
 }
 
 bool EffectBaseExt::offlineGetCurrentMetaPass() {
-    return audioMaster &&
-           callHost(audioMasterOfflineGetCurrentMetaPass, 0, 0, nullptr, 0.0f) != 0;
+    return callHost(audioMasterOfflineGetCurrentMetaPass, 0, 0, nullptr, 0.0f) != 0;
 }
 
 void EffectBaseExt::setOutputSampleRate(float rate) {
-    if (audioMaster) {
-        callHost(audioMasterSetOutputSampleRate, 0, 0, nullptr, rate);
-    }
+    callHost(audioMasterSetOutputSampleRate, 0, 0, nullptr, rate);
 }
 
 bool EffectBaseExt::getHostSpeakerArrangement(VstSpeakerArrangement** input,
                                               VstSpeakerArrangement** output) {
-    return audioMaster && callHost(audioMasterGetSpeakerArrangement, 0,
-                                   reinterpret_cast<VstIntPtr>(input), output, 0.0f) != 0;
+    return callHost(audioMasterGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(input), output,
+                    0.0f) != 0;
 }
 
 bool EffectBaseExt::getHostVendorString(char* text) {
-    return audioMaster && callHost(audioMasterGetVendorString, 0, 0, text, 0.0f) != 0;
+    return callHost(audioMasterGetVendorString, 0, 0, text, 0.0f) != 0;
 }
 
 bool EffectBaseExt::getHostProductString(char* text) {
-    return audioMaster && callHost(audioMasterGetProductString, 0, 0, text, 0.0f) != 0;
+    return callHost(audioMasterGetProductString, 0, 0, text, 0.0f) != 0;
 }
 
 VstInt32 EffectBaseExt::getHostVendorVersion() {
-    return audioMaster
-               ? static_cast<VstInt32>(callHost(audioMasterGetVendorVersion, 0, 0, nullptr, 0.0f))
-               : 0;
+    return asInt(callHost(audioMasterGetVendorVersion, 0, 0, nullptr, 0.0f));
 }
 
 VstIntPtr EffectBaseExt::hostVendorSpecific(VstInt32 lArg1, VstIntPtr lArg2, void* ptrArg,
                                             float floatArg) {
-    return audioMaster ? callHost(audioMasterVendorSpecific, lArg1, lArg2, ptrArg, floatArg) : 0;
+    return callHost(audioMasterVendorSpecific, lArg1, lArg2, ptrArg, floatArg);
 }
 
 bool EffectBaseExt::canHostDo(char* text) {
-    return audioMaster && callHost(audioMasterCanDo, 0, 0, text, 0.0f) != 0;
+    return callHost(audioMasterCanDo, 0, 0, text, 0.0f) != 0;
 }
 
 VstInt32 EffectBaseExt::getHostLanguage() {
-    return audioMaster
-               ? static_cast<VstInt32>(callHost(audioMasterGetLanguage, 0, 0, nullptr, 0.0f))
-               : 0;
+    return asInt(callHost(audioMasterGetLanguage, 0, 0, nullptr, 0.0f));
 }
 
 void* EffectBaseExt::openWindow(VstWindow* window) {
-    return audioMaster ? asPointer<void>(callHost(audioMasterOpenWindow, 0, 0, window, 0.0f))
-                       : nullptr;
+    return asPointer<void>(callHost(audioMasterOpenWindow, 0, 0, window, 0.0f));
 }
 
 bool EffectBaseExt::closeWindow(VstWindow* window) {
-    return audioMaster && callHost(audioMasterCloseWindow, 0, 0, window, 0.0f) != 0;
+    return callHost(audioMasterCloseWindow, 0, 0, window, 0.0f) != 0;
 }
 
 void* EffectBaseExt::getDirectory() {
-    return audioMaster ? asPointer<void>(callHost(audioMasterGetDirectory, 0, 0, nullptr, 0.0f))
-                       : nullptr;
+    return asPointer<void>(callHost(audioMasterGetDirectory, 0, 0, nullptr, 0.0f));
 }
 
 bool EffectBaseExt::updateDisplay() {
-    return audioMaster && callHost(audioMasterUpdateDisplay, 0, 0, nullptr, 0.0f) != 0;
+    return callHost(audioMasterUpdateDisplay, 0, 0, nullptr, 0.0f) != 0;
 }
 
 bool EffectBaseExt::beginEdit(VstInt32 index) {
-    return audioMaster && callHost(audioMasterBeginEdit, index, 0, nullptr, 0.0f) != 0;
+    return callHost(audioMasterBeginEdit, index, 0, nullptr, 0.0f) != 0;
 }
 
 bool EffectBaseExt::endEdit(VstInt32 index) {
-    return audioMaster && callHost(audioMasterEndEdit, index, 0, nullptr, 0.0f) != 0;
+    return callHost(audioMasterEndEdit, index, 0, nullptr, 0.0f) != 0;
 }
 
 bool EffectBaseExt::openFileSelector(VstFileSelect* selector) {
-    return audioMaster && selector != nullptr &&
-           callHost(audioMasterOpenFileSelector, 0, 0, selector, 0.0f) != 0;
+    return selector != nullptr && callHost(audioMasterOpenFileSelector, 0, 0, selector, 0.0f) != 0;
 }

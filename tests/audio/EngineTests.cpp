@@ -447,7 +447,7 @@ Derived derive(const ParamBytes& p, float rate) {
     auto squared = [](double v) { return v * v; };
     const float m = 0.001f * rate;
     Derived d;
-    d.T = static_cast<float>(squared(p.bytes[Threshold] * double{0.007752538658678532f}) +
+    d.T = static_cast<float>(squared(p.bytes[Threshold] * double{reference::kThresholdPerByte}) +
                              double{0.01f});
     d.S = 1.0 / (1.0 + 19.0 * squared(p.bytes[Ratio] / 128.0));
     d.a = rate > 0 ? std::exp(-1.0 / ((0.1 + 199.9 * squared(p.bytes[Attack] / 128.0)) * m)) : 0;

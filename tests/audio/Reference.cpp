@@ -71,8 +71,7 @@ void engineProcess(EngineState& state, float* left, float* right, std::int32_t c
     }
 
     const float m = 0.001f * fs;
-    const float T =
-        static_cast<float>(square(b[0] * (double)0.007752538658678532f) + (double)0.01f);
+    const float T = static_cast<float>(square(b[0] * (double)kThresholdPerByte) + (double)0.01f);
     state.thresholdLevel = T;
     const double R = 1.0 + 19.0 * square(b[1] / 128.0);
     const double S = b[5] != 0 ? 0.0 : 1.0 / R;

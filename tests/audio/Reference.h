@@ -10,6 +10,10 @@
 
 namespace reference {
 
+// The threshold law's factor per snapshot byte, the reference's own copy of the rule: about
+// 1/128.99, so byte 128 sets the threshold just under full scale. Bit pattern 0x3BFE0902.
+constexpr float kThresholdPerByte = 0.007752538658678532f;
+
 struct EngineState {
     float smoothedGain = 0.0f;
     float thresholdLevel = 1.0f;

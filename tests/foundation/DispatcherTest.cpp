@@ -420,6 +420,10 @@ TEST(ValueToText, HelpersFillAnEightCharacterField) {
     EXPECT_STREQ(text, "1234567.");
     bare.floatToText(123456789.0f, text);
     EXPECT_STREQ(text, " Huge!  ");
+    bare.floatToText(100000000.0f, text); // the first float above 99999999
+    EXPECT_STREQ(text, " Huge!  ");
+    bare.floatToText(99999992.0f, text); // the last float below it
+    EXPECT_STREQ(text, "99999992");
     bare.floatToText(-10000000.0f, text);
     EXPECT_STREQ(text, " Huge!  ");
     bare.intToText(42.0f, text);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "dsp/DynamicsEngine.h"
 #include "dsp/FastTanh.h"
 #include "dsp/simd/EngineLevels.h"
 #include "dsp/testing/DspTesting.h"
@@ -189,17 +190,8 @@ int main(int argc, char** argv) {
     });
 
     // The smoother alone over targets computed beforehand (default parameters at 44100 Hz).
-    quorvel::engine_levels::Coefficients k{};
     const ParamBytes b = reference::snapshot(state.parameters);
-    const double m = static_cast<double>(0.001f * 44100.0f);
-    k.threshold = static_cast<float>(
-        std::pow(b.bytes[Threshold] * (double)0.007752538658678532f, 2) + (double)0.01f);
-    k.slope = 1.0 / (1.0 + 19.0 * std::pow(b.bytes[Ratio] / 128.0, 2));
-    k.attack = std::exp(-1.0 / ((0.1 + 199.9 * std::pow(b.bytes[Attack] / 128.0, 2)) * m));
-    k.release = std::exp(-1.0 / ((50.0 + 2950.0 * std::pow(b.bytes[Release] / 128.0, 2)) * m));
-    k.attackComplement = 1.0 - k.attack;
-    k.releaseComplement = 1.0 - k.release;
-    k.depthFactor = 1.0;
+    const quorvel::engine_levels::Coefficients k = engineCoefficients(b, 44100.0f);
     std::vector<double> t(kSignalFrames), ta(kSignalFrames), tr(kSignalFrames);
     for (int i = 0; i < kSignalFrames; ++i) {
         const double x = std::max(std::fabs(signal.left[i]), std::fabs(signal.right[i]));
