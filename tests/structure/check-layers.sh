@@ -13,7 +13,7 @@ declare -A allowed=(
     [host]=""
     [platform]="resources"
     [editor]="host dsp resources platform"
-    [plugin]="editor host dsp resources platform"
+    [plugin]="editor host dsp resources"
 )
 # The rest (tools, tests, bench, fuzz) may include every layer, but each other only through
 # these folders.
