@@ -2,16 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
-
-std::uint32_t read16(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8;
-}
-
-std::uint32_t read32(const unsigned char* p) {
-    return read16(p) | read16(p + 2) << 16;
-}
 
 double linear(int channel) {
     const double c = channel / 255.0;
@@ -34,60 +27,53 @@ double contrast(Rgb a, Rgb b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-BmpImage::BmpImage(const EmbeddedBitmap& file) : data_(file.data) {
-    constexpr std::uint32_t kHeaders = 14 + 40;
-    if (file.size < kHeaders || data_[0] != 'B' || data_[1] != 'M') {
-        error_ = "no BM file header";
+BmpImage::BmpImage(const EmbeddedBitmap& file) {
+    bmp::Image image;
+    if (!bmp::decode(file.data, file.size, image, &error_)) {
         return;
     }
-    if (read32(data_ + 2) != file.size) {
-        error_ = "file size field " + std::to_string(read32(data_ + 2)) +
+    constexpr std::uint32_t kHeaders = 14 + 40;
+    if (image.fileSizeField != file.size) {
+        error_ = "file size field " + std::to_string(image.fileSizeField) +
                  " != " + std::to_string(file.size);
         return;
     }
-    pixelOffset_ = read32(data_ + 10);
-    const unsigned char* info = data_ + 14;
-    if (read32(info) != 40) {
+    if (image.infoSize != 40) {
         error_ = "not a BITMAPINFOHEADER";
         return;
     }
-    width_ = static_cast<std::int32_t>(read32(info + 4));
-    height_ = static_cast<std::int32_t>(read32(info + 8));
-    bitsPerPixel_ = static_cast<int>(read16(info + 14));
-    if (width_ <= 0 || height_ <= 0) {
+    if (!image.bottomUp) {
         error_ = "width and height must be positive (rows bottom-up)";
         return;
     }
-    if (read16(info + 12) != 1 || read32(info + 16) != 0) {
+    if (image.planes != 1) {
         error_ = "planes must be 1 and compression BI_RGB";
         return;
     }
-    if (bitsPerPixel_ != 24 && bitsPerPixel_ != 32) {
-        error_ = "unexpected bit depth " + std::to_string(bitsPerPixel_);
+    if (image.bitsPerPixel != 24 && image.bitsPerPixel != 32) {
+        error_ = "unexpected bit depth " + std::to_string(image.bitsPerPixel);
         return;
     }
-    if (read32(info + 32) != 0) {
+    if (image.paletteSize != 0) {
         error_ = "no palette expected";
         return;
     }
-    rowBytes_ = (static_cast<std::uint32_t>(width_) * bitsPerPixel_ / 8 + 3) & ~3u;
-    if (pixelOffset_ < kHeaders ||
-        pixelOffset_ + rowBytes_ * static_cast<std::uint32_t>(height_) != file.size) {
+    const std::uint32_t rowBytes =
+        (static_cast<std::uint32_t>(image.width) * image.bitsPerPixel / 8 + 3) & ~3u;
+    if (image.pixelOffset < kHeaders ||
+        image.pixelOffset + rowBytes * static_cast<std::uint32_t>(image.height) != file.size) {
         error_ = "pixel data does not fill the file exactly";
         return;
     }
-}
-
-const unsigned char* BmpImage::pixelAddress(int x, int y) const {
-    return data_ + pixelOffset_ + static_cast<std::size_t>(height_ - 1 - y) * rowBytes_ +
-           static_cast<std::size_t>(x) * (bitsPerPixel_ / 8);
+    image_ = std::move(image);
 }
 
 Rgb BmpImage::at(int x, int y) const {
-    const unsigned char* p = pixelAddress(x, y);
-    return {p[2], p[1], p[0]};
+    const std::uint32_t c = image_.at(x, y);
+    return {static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+            static_cast<int>(c & 0xFF)};
 }
 
 std::uint8_t BmpImage::unusedByte(int x, int y) const {
-    return pixelAddress(x, y)[3];
+    return static_cast<std::uint8_t>(image_.at(x, y) >> 24);
 }

@@ -1,5 +1,7 @@
-// Minimal reader for the uncompressed Windows bitmaps the editor loads.
+// The editor's bitmaps read through the shared reader (resources/BmpFile.h) and held to the form
+// the resource compiler and the stand-in both take: 24 or 32 bits, bottom-up, no palette.
 #pragma once
+#include "resources/BmpFile.h"
 #include "resources/EmbeddedResources.h"
 
 #include <cstdint>
@@ -24,9 +26,9 @@ public:
 
     bool valid() const { return error_.empty(); }
     const std::string& error() const { return error_; }
-    int width() const { return width_; }
-    int height() const { return height_; }
-    int bitsPerPixel() const { return bitsPerPixel_; }
+    int width() const { return image_.width; }
+    int height() const { return image_.height; }
+    int bitsPerPixel() const { return static_cast<int>(image_.bitsPerPixel); }
 
     // (x, y) from the top-left corner, as the picture is shown.
     Rgb at(int x, int y) const;
@@ -34,13 +36,6 @@ public:
     std::uint8_t unusedByte(int x, int y) const;
 
 private:
-    const unsigned char* pixelAddress(int x, int y) const;
-
-    const unsigned char* data_ = nullptr;
+    bmp::Image image_;
     std::string error_;
-    int width_ = 0;
-    int height_ = 0;
-    int bitsPerPixel_ = 0;
-    std::uint32_t pixelOffset_ = 0;
-    std::uint32_t rowBytes_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "tests/winhost/HostSupport.h"
 
+#include "resources/BmpFile.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -317,39 +319,8 @@ void copyBlock(Picture& target, int dx, int dy, const Picture& source, int sx, i
 }
 
 bool writeBmp(const std::string& path, const Picture& picture) {
-    const int rowBytes = (picture.width * 3 + 3) & ~3;
-    const DWORD imageBytes = static_cast<DWORD>(rowBytes * picture.height);
-    BITMAPFILEHEADER file = {};
-    BITMAPINFOHEADER info = {};
-    file.bfType = 0x4D42; // "BM"
-    file.bfOffBits = sizeof(file) + sizeof(info);
-    file.bfSize = file.bfOffBits + imageBytes;
-    info.biSize = sizeof(info);
-    info.biWidth = picture.width;
-    info.biHeight = picture.height; // bottom-up rows
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = imageBytes;
-    std::FILE* out = std::fopen(windowsPath(path).c_str(), "wb");
-    if (out == nullptr) {
-        return false;
-    }
-    std::fwrite(&file, sizeof(file), 1, out);
-    std::fwrite(&info, sizeof(info), 1, out);
-    std::vector<unsigned char> row(static_cast<std::size_t>(rowBytes), 0);
-    for (int y = picture.height - 1; y >= 0; --y) {
-        for (int x = 0; x < picture.width; ++x) {
-            const std::uint32_t pixel = picture.at(x, y);
-            row[static_cast<std::size_t>(x) * 3 + 0] = static_cast<unsigned char>(pixel & 255);
-            row[static_cast<std::size_t>(x) * 3 + 1] =
-                static_cast<unsigned char>((pixel >> 8) & 255);
-            row[static_cast<std::size_t>(x) * 3 + 2] =
-                static_cast<unsigned char>((pixel >> 16) & 255);
-        }
-        std::fwrite(row.data(), 1, row.size(), out);
-    }
-    return std::fclose(out) == 0;
+    return bmp::write(windowsPath(path),
+                      bmp::encode(picture.pixels, picture.width, picture.height, 24));
 }
 
 DWORD reportedGdiObjects() {

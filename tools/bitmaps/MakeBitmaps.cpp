@@ -3,7 +3,7 @@
 //   knobstrip.bmp   7095 x 55, 32 bits: 129 knob frames side by side
 //   lamp.bmp        20 x 16, 24 bits: the lit lamp
 // Usage: quorvel_make_bitmaps OUTPUT_DIR
-#include "tools/bitmaps/BmpWriter.h"
+#include "resources/BmpFile.h"
 #include "tools/bitmaps/PanelStyle.h"
 
 #include <cairo.h>
