@@ -1,7 +1,8 @@
 #include "editor/CompressorEditor.h"
 
 #include "editor/EditorLayout.h"
-#include "host/ModuleHandle.h"
+#include "platform/ModuleHandle.h"
+#include "platform/WindowEvents.h"
 #include "resources/ResourceIds.h"
 
 std::int32_t editorClassUseCount = 0;
@@ -80,8 +81,9 @@ VstInt32 CompressorEditor::open(void* parent) {
                              moduleHandle(), nullptr);
     if (window != nullptr) {
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        dispatchWindowEvents(window);
     }
-    return 1;
+    return reportEditorOpened(window) ? 1 : 0;
 }
 
 void CompressorEditor::close() {
@@ -116,6 +118,7 @@ void CompressorEditor::idle() {
     // Every idle call repaints: this is what keeps the meters moving.
     if (window != nullptr) {
         InvalidateRect(window, nullptr, FALSE);
+        dispatchWindowEvents(window); // may learn that the window is gone
     }
     EditorBase::idle();
 }

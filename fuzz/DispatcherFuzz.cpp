@@ -17,7 +17,7 @@
 
 #include "editor/CompressorEditor.h"
 #include "fuzz/FuzzSupport.h"
-#include "host/ModuleHandle.h"
+#include "platform/ModuleHandle.h"
 #include "platform/include/StandInTest.h"
 #include "plugin/PluginIdentity.h"
 

@@ -1,6 +1,6 @@
 // The editor object and its window: resources, the window class and its use count, the window
 // itself, odd host orders, and the dispatcher's editor rows.
-#include "host/ModuleHandle.h"
+#include "platform/ModuleHandle.h"
 #include "tests/editor/EditorTestSupport.h"
 
 namespace {

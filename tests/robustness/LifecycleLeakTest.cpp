@@ -14,7 +14,7 @@
 #include <string>
 
 #include "editor/CompressorEditor.h"
-#include "host/ModuleHandle.h"
+#include "platform/ModuleHandle.h"
 #include "platform/include/StandInTest.h"
 #include "plugin/PluginIdentity.h"
 #include "tests/robustness/RobustnessSupport.h"

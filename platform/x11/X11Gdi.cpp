@@ -1,0 +1,404 @@
+// GDI32 on X11, drawn with Cairo: memory DCs on RGB24 image surfaces, the paint DC on the
+// window's XCB surface, bit-block copies, rectangle fills, the library's bitmaps, and text in
+// the system's monospace face.
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "platform/ModuleBitmaps.h"
+#include "platform/ModuleHandle.h"
+#include "platform/x11/X11State.h"
+
+using namespace x11;
+
+namespace {
+
+void setColour(cairo_t* cr, COLORREF colour) {
+    cairo_set_source_rgb(cr, GetRValue(colour) / 255.0, GetGValue(colour) / 255.0,
+                         GetBValue(colour) / 255.0);
+}
+
+cairo_surface_t* newImage(int width, int height) {
+    return cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+}
+
+HGDIOBJ addBitmap(cairo_surface_t* image) {
+    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(image);
+        return nullptr;
+    }
+    auto bitmap = std::make_unique<GdiObject>();
+    bitmap->kind = ObjectKind::Bitmap;
+    bitmap->image = image;
+    return addObject(std::move(bitmap));
+}
+
+// The face for a font request: the system's monospace face through fontconfig, or Cairo's own
+// built-in face when the system has none that draws. `ascent` and `cell` (ascent plus descent)
+// are set for a font size of 1.
+cairo_font_face_t* monospaceFace(bool bold, double& ascent, double& cell) {
+    const cairo_font_weight_t weight = bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL;
+    for (const char* family : {"monospace", "@cairo:monospace"}) {
+        cairo_font_face_t* face =
+            cairo_toy_font_face_create(family, CAIRO_FONT_SLANT_NORMAL, weight);
+        cairo_matrix_t unit;
+        cairo_matrix_t identity;
+        cairo_matrix_init_scale(&unit, 1.0, 1.0);
+        cairo_matrix_init_identity(&identity);
+        cairo_font_options_t* options = cairo_font_options_create();
+        cairo_scaled_font_t* scaled = cairo_scaled_font_create(face, &unit, &identity, options);
+        cairo_font_options_destroy(options);
+        cairo_font_extents_t extents{};
+        cairo_scaled_font_extents(scaled, &extents);
+        const bool usable = cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS &&
+                            std::isfinite(extents.ascent) && std::isfinite(extents.descent) &&
+                            extents.ascent + extents.descent > 0.0;
+        cairo_scaled_font_destroy(scaled);
+        if (usable) {
+            ascent = extents.ascent;
+            cell = extents.ascent + extents.descent;
+            return face;
+        }
+        cairo_font_face_destroy(face);
+    }
+    return nullptr;
+}
+
+HGDIOBJ stockObject(HGDIOBJ& slot, std::unique_ptr<GdiObject> object) {
+    if (slot == nullptr) {
+        object->stock = true;
+        slot = addObject(std::move(object));
+    }
+    return slot;
+}
+
+HGDIOBJ stockBitmap() {
+    // A new memory DC holds a 1 x 1 bitmap until something is selected into it.
+    auto bitmap = std::make_unique<GdiObject>();
+    bitmap->image = newImage(1, 1);
+    return stockObject(state().stockBitmap, std::move(bitmap));
+}
+
+HGDIOBJ stockFont() {
+    auto font = std::make_unique<GdiObject>();
+    font->kind = ObjectKind::Font;
+    double cell = 1.0;
+    font->face = monospaceFace(false, font->ascent, cell);
+    font->size = 16.0 / cell;
+    font->ascent *= font->size;
+    return stockObject(state().stockFont, std::move(font));
+}
+
+HGDIOBJ stockBrush() {
+    auto brush = std::make_unique<GdiObject>();
+    brush->kind = ObjectKind::Brush;
+    brush->colour = RGB(255, 255, 255);
+    return stockObject(state().stockBrush, std::move(brush));
+}
+
+HDC addDc(DeviceContext dc) {
+    dc.bitmap = dc.memory ? stockBitmap() : nullptr;
+    dc.font = stockFont();
+    dc.brush = stockBrush();
+    const std::uintptr_t handle = newHandle();
+    state().dcs.emplace(handle, dc);
+    return reinterpret_cast<HDC>(handle);
+}
+
+bool isSelected(HGDIOBJ object) {
+    for (const auto& entry : state().dcs) {
+        const DeviceContext& dc = entry.second;
+        if (dc.bitmap == object || dc.font == object || dc.brush == object) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+namespace x11 {
+
+HDC createPaintDc(HWND window) {
+    DeviceContext dc;
+    dc.memory = false;
+    dc.window = window;
+    return addDc(dc);
+}
+
+void releaseDc(HDC handle) {
+    DeviceContext* dc = findDc(handle);
+    if (dc == nullptr) {
+        return;
+    }
+    if (GdiObject* bitmap = findObject(dc->bitmap, ObjectKind::Bitmap)) {
+        bitmap->selectedInto = nullptr;
+    }
+    state().dcs.erase(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+cairo_t* drawingContext(const DeviceContext& dc) {
+    cairo_surface_t* target = nullptr;
+    if (dc.memory) {
+        if (const GdiObject* bitmap = findObject(dc.bitmap, ObjectKind::Bitmap)) {
+            target = bitmap->image;
+        }
+    } else if (const Window* window = findWindow(dc.window)) {
+        target = window->surface;
+    }
+    if (target == nullptr) {
+        return nullptr;
+    }
+    cairo_t* cr = cairo_create(target);
+    // Whole pixels, copied as they are.
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    return cr;
+}
+
+} // namespace x11
+
+// ---- Device contexts.
+
+HDC WINAPI CreateCompatibleDC(HDC dc) {
+    if (dc != nullptr && findDc(dc) == nullptr) {
+        return nullptr;
+    }
+    return addDc(DeviceContext{});
+}
+
+BOOL WINAPI DeleteDC(HDC dc) {
+    const DeviceContext* record = findDc(dc);
+    if (record == nullptr || !record->memory) {
+        return FALSE; // a paint DC is released by EndPaint
+    }
+    releaseDc(dc);
+    return TRUE;
+}
+
+// ---- Objects.
+
+HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
+    if ((dc != nullptr && findDc(dc) == nullptr) || width <= 0 || height <= 0 || width > 32767 ||
+        height > 32767) {
+        return nullptr;
+    }
+    return reinterpret_cast<HBITMAP>(addBitmap(newImage(width, height)));
+}
+
+HBITMAP WINAPI LoadBitmapA(HINSTANCE instance, LPCSTR bitmapName) {
+    const auto id = reinterpret_cast<ULONG_PTR>(bitmapName);
+    DecodedBitmap decoded;
+    if (instance != moduleHandle() || (id >> 16) != 0 ||
+        !loadModuleBitmap(static_cast<int>(id), decoded)) {
+        return nullptr; // only this library's own resources, by integer id
+    }
+    cairo_surface_t* image = newImage(decoded.width, decoded.height);
+    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
+        // RGB24 keeps each pixel as a native 32-bit 0x00RRGGBB word, as the decoder gives them.
+        cairo_surface_flush(image);
+        unsigned char* data = cairo_image_surface_get_data(image);
+        const int stride = cairo_image_surface_get_stride(image);
+        for (int row = 0; row < decoded.height; ++row) {
+            std::memcpy(data + static_cast<std::size_t>(row) * stride,
+                        decoded.pixels.data() + static_cast<std::size_t>(row) * decoded.width,
+                        static_cast<std::size_t>(decoded.width) * 4);
+        }
+        cairo_surface_mark_dirty(image);
+    }
+    return reinterpret_cast<HBITMAP>(addBitmap(image));
+}
+
+HBRUSH WINAPI CreateSolidBrush(COLORREF colour) {
+    auto brush = std::make_unique<GdiObject>();
+    brush->kind = ObjectKind::Brush;
+    brush->colour = colour & 0x00FFFFFFu;
+    return reinterpret_cast<HBRUSH>(addObject(std::move(brush)));
+}
+
+HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*orientation*/,
+                         int weight, DWORD /*italic*/, DWORD /*underline*/, DWORD /*strikeOut*/,
+                         DWORD /*charSet*/, DWORD /*outPrecision*/, DWORD /*clipPrecision*/,
+                         DWORD /*quality*/, DWORD /*pitchAndFamily*/, LPCSTR /*faceName*/) {
+    // Whatever face is asked for, the text is shown in the system's monospace face: a positive
+    // height is the cell height, a negative one the character height (em) in pixels.
+    auto font = std::make_unique<GdiObject>();
+    font->kind = ObjectKind::Font;
+    double cell = 1.0;
+    font->face = monospaceFace(weight >= 600, font->ascent, cell);
+    if (font->face == nullptr) {
+        return nullptr;
+    }
+    font->size = height > 0   ? height / cell
+                 : height < 0 ? -static_cast<double>(height)
+                              : 16.0 / cell;
+    font->ascent *= font->size;
+    return reinterpret_cast<HFONT>(addObject(std::move(font)));
+}
+
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
+    DeviceContext* record = findDc(dc);
+    GdiObject* selected = findObject(object);
+    if (record == nullptr || selected == nullptr) {
+        return nullptr;
+    }
+    HGDIOBJ previous = nullptr;
+    switch (selected->kind) {
+    case ObjectKind::Bitmap: {
+        // Only into a memory DC, and into one at a time.
+        if (!record->memory ||
+            (selected->selectedInto != nullptr && selected->selectedInto != dc)) {
+            return nullptr;
+        }
+        previous = record->bitmap;
+        if (GdiObject* old = findObject(previous, ObjectKind::Bitmap)) {
+            old->selectedInto = nullptr;
+        }
+        if (!selected->stock) {
+            selected->selectedInto = dc;
+        }
+        record->bitmap = object;
+        break;
+    }
+    case ObjectKind::Font:
+        previous = record->font;
+        record->font = object;
+        break;
+    case ObjectKind::Brush:
+        previous = record->brush;
+        record->brush = object;
+        break;
+    }
+    return previous;
+}
+
+BOOL WINAPI DeleteObject(HGDIOBJ object) {
+    GdiObject* record = findObject(object);
+    if (record == nullptr) {
+        return FALSE;
+    }
+    if (record->stock) {
+        return TRUE; // stock objects are never deleted
+    }
+    if (isSelected(object)) {
+        return FALSE; // still selected into a DC
+    }
+    state().objects.erase(reinterpret_cast<std::uintptr_t>(object));
+    return TRUE;
+}
+
+// ---- Drawing.
+
+BOOL WINAPI BitBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX,
+                   int sourceY, DWORD rop) {
+    const DeviceContext* target = findDc(destination);
+    const DeviceContext* from = findDc(source);
+    if (target == nullptr || from == nullptr || !from->memory || rop != SRCCOPY) {
+        return FALSE;
+    }
+    const GdiObject* bitmap = findObject(from->bitmap, ObjectKind::Bitmap);
+    cairo_t* cr = drawingContext(*target);
+    if (bitmap == nullptr || cr == nullptr) {
+        if (cr != nullptr) {
+            cairo_destroy(cr);
+        }
+        return FALSE;
+    }
+    cairo_set_source_surface(cr, bitmap->image, x - sourceX, y - sourceY);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_rectangle(cr, x, y, width, height);
+    // Only what the source bitmap has is copied.
+    cairo_rectangle(cr, x - sourceX, y - sourceY, cairo_image_surface_get_width(bitmap->image),
+                    cairo_image_surface_get_height(bitmap->image));
+    cairo_clip(cr);
+    cairo_rectangle(cr, x, y, width, height);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    return TRUE;
+}
+
+int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+    const DeviceContext* target = findDc(dc);
+    const GdiObject* fill = findObject(brush, ObjectKind::Brush);
+    if (target == nullptr || rect == nullptr || fill == nullptr) {
+        return 0;
+    }
+    // Left and top inclusive, right and bottom exclusive: an inverted rectangle fills nothing.
+    if (rect->right <= rect->left || rect->bottom <= rect->top) {
+        return 1;
+    }
+    cairo_t* cr = drawingContext(*target);
+    if (cr == nullptr) {
+        return 0;
+    }
+    setColour(cr, fill->colour);
+    cairo_rectangle(cr, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    return 1;
+}
+
+int WINAPI SetBkMode(HDC dc, int mode) {
+    DeviceContext* record = findDc(dc);
+    if (record == nullptr || (mode != TRANSPARENT && mode != OPAQUE)) {
+        return 0;
+    }
+    const int previous = record->bkMode;
+    record->bkMode = mode;
+    return previous;
+}
+
+COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour) {
+    DeviceContext* record = findDc(dc);
+    if (record == nullptr) {
+        return 0xFFFFFFFFu; // CLR_INVALID
+    }
+    const COLORREF previous = record->textColour;
+    record->textColour = colour & 0x00FFFFFFu;
+    return previous;
+}
+
+BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
+    const DeviceContext* record = findDc(dc);
+    if (record == nullptr || (text == nullptr && length != 0) || length < 0) {
+        return FALSE;
+    }
+    const GdiObject* font = findObject(record->font, ObjectKind::Font);
+    if (font == nullptr || font->face == nullptr || length == 0) {
+        return font != nullptr && font->face != nullptr;
+    }
+    // Single-byte text: anything outside ASCII shows as '?' rather than as broken UTF-8.
+    std::string line(text, static_cast<std::size_t>(length));
+    for (char& character : line) {
+        if (static_cast<unsigned char>(character) > 126 ||
+            static_cast<unsigned char>(character) < 32) {
+            character = '?';
+        }
+    }
+    cairo_t* cr = drawingContext(*record);
+    if (cr == nullptr) {
+        return FALSE;
+    }
+    cairo_set_font_face(cr, font->face);
+    cairo_set_font_size(cr, font->size);
+    // Text is smoothed over the panel, as Windows draws it.
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
+    if (record->bkMode == OPAQUE) {
+        cairo_text_extents_t extents{};
+        cairo_text_extents(cr, line.c_str(), &extents);
+        cairo_font_extents_t fontExtents{};
+        cairo_font_extents(cr, &fontExtents);
+        setColour(cr, record->bkColour);
+        cairo_rectangle(cr, x, y, std::ceil(extents.x_advance),
+                        std::ceil(fontExtents.ascent + fontExtents.descent));
+        cairo_fill(cr);
+    }
+    // The reference point is the cell's top-left corner; Cairo draws from the baseline.
+    setColour(cr, record->textColour);
+    cairo_move_to(cr, x, y + std::round(font->ascent));
+    cairo_show_text(cr, line.c_str());
+    cairo_destroy(cr);
+    return TRUE;
+}
