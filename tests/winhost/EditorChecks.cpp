@@ -284,6 +284,7 @@ void loudBlock(std::vector<float>& left, std::vector<float>& right, int frames, 
     }
 }
 
+#ifdef _WIN32
 HWND openEditor(const Instance& instance, HWND host, const std::string& what) {
     const VstIntPtr answer = instance.dispatch(effEditOpen, 0, 0, host);
     pumpMessages();
@@ -300,5 +301,6 @@ Picture idleAndCapture(const Instance& instance, HWND editor) {
     pumpMessages(1);
     return captureWindow(editor);
 }
+#endif
 
 } // namespace editor_checks
