@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Checks with nm that a shipped module holds none of the test bench: no Win32 stand-in (its
+# namespaces, its test access) and no helper that only tests and benchmarks call.
+#   check-shipped-symbols.sh <module>
+set -euo pipefail
+module="$1"
+if [ ! -f "$module" ]; then
+    echo "FAIL: $module does not exist (build it with tools/build.sh)" >&2
+    exit 1
+fi
+symbols="$(nm -C "$module")"
+if [ -z "$symbols" ]; then
+    echo "FAIL: nm finds no symbols in $module: nothing could be checked" >&2
+    exit 1
+fi
+found="$(printf '%s\n' "$symbols" | grep -E -i 'standin|smoothOnly|tanhBlock|simdLevelName' || true)"
+if [ -n "$found" ]; then
+    echo "FAIL: $module contains test-only code:" >&2
+    printf '%s\n' "$found" >&2
+    exit 1
+fi
+echo "ok: $module holds no stand-in and no test-only helper ($(printf '%s\n' "$symbols" | wc -l) symbols checked)"
