@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
-# Captures the real editor of the 32-bit DLL under Wine, at its defaults after some audio, and
-# writes it to docs/editor-wine.png. Needs the 32-bit cross build (tools/build.sh) and
-# ImageMagick's convert.
+# Captures the real editor at its defaults after some audio:
+#   tools/capture-editor.sh         the 32-bit DLL under Wine, into docs/editor-wine.png
+#   tools/capture-editor.sh linux   the Linux shared object in a window of the Linux test host
+#                                   on Xvfb, read back from the X server, into
+#                                   docs/editor-linux.png
+# Needs the builds (tools/build.sh) and, for Wine, ImageMagick's convert.
 #   QUORVEL_WIN32_DIR   build tree of the 32-bit DLL and test host (default build/win32)
 #   QUORVEL_WINEPREFIX  Wine prefix to use (default build/native/wineprefix; made if missing)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+
+if [ "${1:-}" = linux ]; then
+    native="$root/build/native"
+    mkdir -p "$root/docs"
+    QUORVEL_EDITOR_PICTURE="$root/docs/editor-linux.png" xvfb-run -a -s "-screen 0 1024x768x24" \
+        "$native/tests/x11/quorvel_x11_host" "$native/bin/QuorvelDemo.so" defaults
+    echo "capture-editor: wrote $root/docs/editor-linux.png"
+    exit 0
+fi
 win32="${QUORVEL_WIN32_DIR:-$root/build/win32}"
 prefix="${QUORVEL_WINEPREFIX:-$root/build/native/wineprefix}"
 run="$root/tests/wine/run-in-wine.sh"

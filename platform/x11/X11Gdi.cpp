@@ -42,12 +42,15 @@ cairo_font_face_t* monospaceFace(bool bold, double& ascent, double& cell) {
     for (const char* family : {"monospace", "@cairo:monospace"}) {
         cairo_font_face_t* face =
             cairo_toy_font_face_create(family, CAIRO_FONT_SLANT_NORMAL, weight);
-        cairo_matrix_t unit;
+        // Measured large and unhinted: hinted metrics of a tiny size are rounded to whole pixels.
+        constexpr double kMeasureSize = 1000.0;
+        cairo_matrix_t scale;
         cairo_matrix_t identity;
-        cairo_matrix_init_scale(&unit, 1.0, 1.0);
+        cairo_matrix_init_scale(&scale, kMeasureSize, kMeasureSize);
         cairo_matrix_init_identity(&identity);
         cairo_font_options_t* options = cairo_font_options_create();
-        cairo_scaled_font_t* scaled = cairo_scaled_font_create(face, &unit, &identity, options);
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+        cairo_scaled_font_t* scaled = cairo_scaled_font_create(face, &scale, &identity, options);
         cairo_font_options_destroy(options);
         cairo_font_extents_t extents{};
         cairo_scaled_font_extents(scaled, &extents);
@@ -56,8 +59,8 @@ cairo_font_face_t* monospaceFace(bool bold, double& ascent, double& cell) {
                             extents.ascent + extents.descent > 0.0;
         cairo_scaled_font_destroy(scaled);
         if (usable) {
-            ascent = extents.ascent;
-            cell = extents.ascent + extents.descent;
+            ascent = extents.ascent / kMeasureSize;
+            cell = (extents.ascent + extents.descent) / kMeasureSize;
             return face;
         }
         cairo_font_face_destroy(face);
