@@ -90,6 +90,7 @@ void checkBars(const Picture& shot, const Art& art, const Meters& meters, float 
 // A loud block: alternating samples of +-amplitude (left) and -+0.9 x amplitude (right).
 void loudBlock(std::vector<float>& left, std::vector<float>& right, int frames, float amplitude);
 
+// The Windows host's side; the Linux host (tests/x11) opens and captures through the X server.
 #ifdef _WIN32
 // Opens the editor of `instance` in `host`; returns the editor window, null on failure.
 HWND openEditor(const Instance& instance, HWND host, const std::string& what);
