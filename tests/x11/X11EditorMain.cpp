@@ -248,7 +248,17 @@ void hostOrders(Context& context) {
     first.dispatch(effEditClose);
     first.dispatch(effEditClose);
     const xcb_window_t newParent = display.createWindow(kLeft, kTop);
-    openEditor(context, first, newParent, "after the host destroyed the last parent");
+    const xcb_window_t reopened =
+        openEditor(context, first, newParent, "after the host destroyed the last parent");
+
+    // The server breaks the editor's connection (as it does when killing a client).
+    if (reopened != 0) {
+        xcb_kill_client(display.get(), reopened);
+        display.sync();
+        idle(first, 2);
+        first.dispatch(effEditClose);
+        openEditor(context, first, newParent, "after the server broke the connection");
+    }
     first.dispatch(effEditClose);
     check(display.children(newParent).empty(), "effEditClose takes the window away");
 
