@@ -182,6 +182,8 @@ BOOL WINAPI DeleteDC(HDC dc) {
 
 // ---- Objects.
 
+// Always 32-bit colour (never monochrome, as one compatible with a fresh memory DC would be on
+// Windows): the editor makes its back buffer from the window's DC.
 HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
     if ((dc != nullptr && findDc(dc) == nullptr) || width <= 0 || height <= 0 || width > 32767 ||
         height > 32767) {
@@ -310,7 +312,6 @@ BOOL WINAPI BitBlt(HDC destination, int x, int y, int width, int height, HDC sou
     }
     cairo_set_source_surface(cr, bitmap->image, x - sourceX, y - sourceY);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    cairo_rectangle(cr, x, y, width, height);
     // Only what the source bitmap has is copied.
     cairo_rectangle(cr, x - sourceX, y - sourceY, cairo_image_surface_get_width(bitmap->image),
                     cairo_image_surface_get_height(bitmap->image));
