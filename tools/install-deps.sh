@@ -6,7 +6,7 @@ packages=(
     build-essential cmake pkg-config git
     libgtest-dev libgmock-dev libbenchmark-dev
     libsndfile1-dev libcairo2-dev fonts-dejavu-core fonts-dejavu-extra imagemagick
-    libxcb1-dev libxcb-xtest0-dev xdotool x11-utils
+    libxcb1-dev libxcb-xtest0-dev libxcb-xfixes0-dev xdotool x11-utils
     g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine32:i386 wine64 xvfb xauth

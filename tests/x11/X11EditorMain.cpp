@@ -343,6 +343,19 @@ void link(Context& context, const std::string& workDirectory) {
     instance.startUp();
     const xcb_window_t parent = context.display.createWindow(kLeft, kTop);
     openEditor(context, instance, parent, "for the link");
+    // The pointer shows the hand over the link only.
+    Display& display = context.display;
+    display.movePointer(kLeft + 300, kTop + 20);
+    idle(instance, 1);
+    const std::vector<std::uint32_t> elsewhere = display.cursorImage();
+    display.movePointer(kLeft + 50, kTop + 165);
+    idle(instance, 1);
+    const std::vector<std::uint32_t> overLink = display.cursorImage();
+    display.movePointer(kLeft + 300, kTop + 20);
+    idle(instance, 1);
+    check(!overLink.empty() && overLink != elsewhere && display.cursorImage() == elsewhere,
+          "the pointer changes over the link and back off it");
+
     const auto start = std::chrono::steady_clock::now();
     pointerDrag(context, instance, 50, 165, {});
     const auto clicked = std::chrono::steady_clock::now() - start;

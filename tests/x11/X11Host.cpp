@@ -3,6 +3,7 @@
 #include <cairo.h>
 #include <dirent.h>
 #include <dlfcn.h>
+#include <xcb/xfixes.h>
 #include <xcb/xtest.h>
 
 #include <chrono>
@@ -227,6 +228,22 @@ void Display::button(bool press) {
     xcb_test_fake_input(connection, press ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, 1,
                         XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     sync();
+}
+
+std::vector<std::uint32_t> Display::cursorImage() {
+    std::vector<std::uint32_t> image;
+    std::free(xcb_xfixes_query_version_reply(connection, xcb_xfixes_query_version(connection, 4, 0),
+                                             nullptr));
+    xcb_xfixes_get_cursor_image_reply_t* cursor = xcb_xfixes_get_cursor_image_reply(
+        connection, xcb_xfixes_get_cursor_image(connection), nullptr);
+    if (cursor != nullptr) {
+        const std::uint32_t* pixels = xcb_xfixes_get_cursor_image_cursor_image(cursor);
+        image.assign({cursor->xhot, cursor->yhot});
+        image.insert(image.end(), pixels,
+                     pixels + xcb_xfixes_get_cursor_image_cursor_image_length(cursor));
+        std::free(cursor);
+    }
+    return image;
 }
 
 void Display::sync() {

@@ -45,6 +45,8 @@ public:
     // Real pointer events through XTest, at screen coordinates.
     void movePointer(int x, int y);
     void button(bool press);
+    // The pointer's picture right now (XFixes), hot spot first; empty when unavailable.
+    std::vector<std::uint32_t> cursorImage();
     // Waits until the server has handled everything sent so far.
     void sync();
 
