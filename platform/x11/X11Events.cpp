@@ -98,6 +98,7 @@ void handleEvent(HWND handle, Window& window, const xcb_generic_event_t& event) 
 } // namespace
 
 void dispatchWindowEvents(HWND handle) {
+    const StateLock lock;
     State& s = state();
     if (findWindow(handle) == nullptr || s.eventWindow != nullptr) {
         return; // no such window, or called from inside a message of this very loop
@@ -128,5 +129,6 @@ void dispatchWindowEvents(HWND handle) {
 }
 
 bool reportEditorOpened(HWND window) {
+    const StateLock lock;
     return findWindow(window) != nullptr;
 }

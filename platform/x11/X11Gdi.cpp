@@ -165,6 +165,7 @@ cairo_t* drawingContext(const DeviceContext& dc) {
 // ---- Device contexts.
 
 HDC WINAPI CreateCompatibleDC(HDC dc) {
+    const StateLock lock;
     if (dc != nullptr && findDc(dc) == nullptr) {
         return nullptr;
     }
@@ -172,6 +173,7 @@ HDC WINAPI CreateCompatibleDC(HDC dc) {
 }
 
 BOOL WINAPI DeleteDC(HDC dc) {
+    const StateLock lock;
     const DeviceContext* record = findDc(dc);
     if (record == nullptr || !record->memory) {
         return FALSE; // a paint DC is released by EndPaint
@@ -185,6 +187,7 @@ BOOL WINAPI DeleteDC(HDC dc) {
 // Always 32-bit colour (never monochrome, as one compatible with a fresh memory DC would be on
 // Windows): the editor makes its back buffer from the window's DC.
 HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
+    const StateLock lock;
     if ((dc != nullptr && findDc(dc) == nullptr) || width <= 0 || height <= 0 || width > 32767 ||
         height > 32767) {
         return nullptr;
@@ -193,6 +196,7 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
 }
 
 HBITMAP WINAPI LoadBitmapA(HINSTANCE instance, LPCSTR bitmapName) {
+    const StateLock lock;
     const auto id = reinterpret_cast<ULONG_PTR>(bitmapName);
     DecodedBitmap decoded;
     if (instance != moduleHandle() || (id >> 16) != 0 ||
@@ -216,6 +220,7 @@ HBITMAP WINAPI LoadBitmapA(HINSTANCE instance, LPCSTR bitmapName) {
 }
 
 HBRUSH WINAPI CreateSolidBrush(COLORREF colour) {
+    const StateLock lock;
     auto brush = std::make_unique<GdiObject>();
     brush->kind = ObjectKind::Brush;
     brush->colour = colour & 0x00FFFFFFu;
@@ -226,6 +231,7 @@ HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*or
                          int weight, DWORD /*italic*/, DWORD /*underline*/, DWORD /*strikeOut*/,
                          DWORD /*charSet*/, DWORD /*outPrecision*/, DWORD /*clipPrecision*/,
                          DWORD /*quality*/, DWORD /*pitchAndFamily*/, LPCSTR /*faceName*/) {
+    const StateLock lock;
     // Whatever face is asked for, the text is shown in the system's monospace face: a positive
     // height is the cell height, a negative one the character height (em) in pixels.
     auto font = std::make_unique<GdiObject>();
@@ -243,6 +249,7 @@ HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*or
 }
 
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
+    const StateLock lock;
     DeviceContext* record = findDc(dc);
     GdiObject* selected = findObject(object);
     if (record == nullptr || selected == nullptr) {
@@ -279,6 +286,7 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ object) {
+    const StateLock lock;
     GdiObject* record = findObject(object);
     if (record == nullptr) {
         return FALSE;
@@ -297,6 +305,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ object) {
 
 BOOL WINAPI BitBlt(HDC destination, int x, int y, int width, int height, HDC source, int sourceX,
                    int sourceY, DWORD rop) {
+    const StateLock lock;
     const DeviceContext* target = findDc(destination);
     const DeviceContext* from = findDc(source);
     if (target == nullptr || from == nullptr || !from->memory || rop != SRCCOPY) {
@@ -323,6 +332,7 @@ BOOL WINAPI BitBlt(HDC destination, int x, int y, int width, int height, HDC sou
 }
 
 int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+    const StateLock lock;
     const DeviceContext* target = findDc(dc);
     const GdiObject* fill = findObject(brush, ObjectKind::Brush);
     if (target == nullptr || rect == nullptr || fill == nullptr) {
@@ -344,6 +354,7 @@ int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
 }
 
 int WINAPI SetBkMode(HDC dc, int mode) {
+    const StateLock lock;
     DeviceContext* record = findDc(dc);
     if (record == nullptr || (mode != TRANSPARENT && mode != OPAQUE)) {
         return 0;
@@ -354,6 +365,7 @@ int WINAPI SetBkMode(HDC dc, int mode) {
 }
 
 COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour) {
+    const StateLock lock;
     DeviceContext* record = findDc(dc);
     if (record == nullptr) {
         return 0xFFFFFFFFu; // CLR_INVALID
@@ -364,6 +376,7 @@ COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour) {
 }
 
 BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
+    const StateLock lock;
     const DeviceContext* record = findDc(dc);
     if (record == nullptr || (text == nullptr && length != 0) || length < 0) {
         return FALSE;

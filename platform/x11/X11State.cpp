@@ -45,6 +45,21 @@ State& state() {
     return instance;
 }
 
+namespace {
+std::recursive_mutex& stateMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+} // namespace
+
+StateLock::StateLock() {
+    stateMutex().lock();
+}
+
+StateLock::~StateLock() {
+    stateMutex().unlock();
+}
+
 std::uintptr_t newHandle() {
     return state().nextHandle++;
 }

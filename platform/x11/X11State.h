@@ -1,7 +1,11 @@
 // The X11 backend's process-wide state: the editor windows (each an XCB child window of the
 // host's window, on a connection of its own), the device contexts and GDI objects (Cairo image
-// surfaces, brushes, fonts), the registered classes, the capture and the cursor. User-interface
-// thread only.
+// surfaces, brushes, fonts), the registered classes, the capture and the cursor.
+//
+// As on Windows, GDI objects may be made and deleted on any thread (hosts make instances, and
+// with them the editor's bitmaps and font, wherever they like): every call holds the state's
+// lock, which the same thread may take again (a message delivered inside a call calls back in).
+// Windows and their events stay on the user-interface thread.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +16,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -86,6 +91,15 @@ struct State {
 };
 
 State& state();
+
+// Held by every call into the backend for its whole length.
+class StateLock {
+public:
+    StateLock();
+    ~StateLock();
+    StateLock(const StateLock&) = delete;
+    StateLock& operator=(const StateLock&) = delete;
+};
 std::uintptr_t newHandle();
 
 Window* findWindow(HWND window);

@@ -130,6 +130,7 @@ void destroyWindow(HWND handle) {
 // ---- Classes.
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
+    const StateLock lock;
     if (windowClass == nullptr || windowClass->lpszClassName == nullptr ||
         isIntResource(windowClass->lpszClassName) ||
         findClass(windowClass->lpszClassName, windowClass->hInstance) != nullptr) {
@@ -142,6 +143,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA* windowClass) {
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
+    const StateLock lock;
     if (className == nullptr || isIntResource(className)) {
         return FALSE;
     }
@@ -165,6 +167,7 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance) {
 HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR /*windowName*/, DWORD style,
                             int x, int y, int width, int height, HWND parent, HMENU /*menu*/,
                             HINSTANCE instance, LPVOID /*param*/) {
+    const StateLock lock;
     if (className == nullptr || isIntResource(className)) {
         return nullptr;
     }
@@ -211,6 +214,7 @@ HWND WINAPI CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR /*window
 }
 
 BOOL WINAPI DestroyWindow(HWND window) {
+    const StateLock lock;
     if (findWindow(window) == nullptr) {
         return FALSE;
     }
@@ -219,11 +223,13 @@ BOOL WINAPI DestroyWindow(HWND window) {
 }
 
 LONG_PTR WINAPI GetWindowLongPtrA(HWND window, int index) {
+    const StateLock lock;
     const Window* record = findWindow(window);
     return record != nullptr && index == GWLP_USERDATA ? record->userData : 0;
 }
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
+    const StateLock lock;
     Window* record = findWindow(window);
     if (record == nullptr || index != GWLP_USERDATA) {
         return 0;
@@ -234,6 +240,7 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
 }
 
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+    const StateLock lock;
     switch (message) {
     case WM_NCCREATE:
         return TRUE;
@@ -253,6 +260,7 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM /*wParam*/, LPAR
 // ---- Invalidation and painting: the whole window, every time.
 
 BOOL WINAPI InvalidateRect(HWND window, const RECT* /*rect*/, BOOL /*erase*/) {
+    const StateLock lock;
     Window* record = findWindow(window);
     if (record == nullptr) {
         return FALSE;
@@ -262,6 +270,7 @@ BOOL WINAPI InvalidateRect(HWND window, const RECT* /*rect*/, BOOL /*erase*/) {
 }
 
 HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint) {
+    const StateLock lock;
     Window* record = findWindow(window);
     if (record == nullptr || paint == nullptr) {
         return nullptr;
@@ -275,6 +284,7 @@ HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint) {
 }
 
 BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint) {
+    const StateLock lock;
     Window* record = findWindow(window);
     const DeviceContext* dc = paint != nullptr ? findDc(paint->hdc) : nullptr;
     if (record == nullptr || dc == nullptr || dc->memory || dc->window != window) {
@@ -289,6 +299,7 @@ BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint) {
 // ---- Capture: an active pointer grab of the window's connection.
 
 HWND WINAPI SetCapture(HWND window) {
+    const StateLock lock;
     State& s = state();
     Window* record = findWindow(window);
     if (record == nullptr) {
@@ -320,6 +331,7 @@ HWND WINAPI SetCapture(HWND window) {
 }
 
 BOOL WINAPI ReleaseCapture() {
+    const StateLock lock;
     State& s = state();
     const HWND previous = s.capture;
     s.capture = nullptr;
@@ -334,6 +346,7 @@ BOOL WINAPI ReleaseCapture() {
 }
 
 HWND WINAPI GetCapture() {
+    const StateLock lock;
     return state().capture;
 }
 
@@ -349,6 +362,7 @@ HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR cursorName) {
 }
 
 HCURSOR WINAPI SetCursor(HCURSOR cursor) {
+    const StateLock lock;
     State& s = state();
     const HCURSOR previous = s.cursor;
     s.cursor = cursor;

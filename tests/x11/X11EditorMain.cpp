@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -301,12 +302,23 @@ void hostOrders(Context& context) {
           std::to_string(files) + " before, " + std::to_string(openFileCount()) + " after");
 }
 
+// 200 open/close cycles, while another thread makes and closes instances (each making and
+// deleting the editor's bitmaps and font), as hosts that load plug-ins off the UI thread do.
 void cycles(Context& context) {
     Instance instance(context.module.newInstance());
     instance.startUp();
     const xcb_window_t parent = context.display.createWindow(kLeft, kTop);
     const int files = openFileCount();
     const std::size_t windows = context.display.children(parent).size();
+    std::atomic<bool> cycling{true};
+    std::atomic<int> made{0};
+    std::thread loader([&] {
+        while (cycling.load()) {
+            Instance other(context.module.newInstance());
+            other.close();
+            ++made;
+        }
+    });
     int shown = 0;
     for (int cycle = 0; cycle < 200; ++cycle) {
         shown += instance.dispatch(effEditOpen, 0, 0,
@@ -315,6 +327,9 @@ void cycles(Context& context) {
         shown -= context.display.children(parent).size() != windows + 1;
         instance.dispatch(effEditClose);
     }
+    cycling.store(false);
+    loader.join();
+    note("instances_made_meanwhile", std::to_string(made.load()));
     check(shown == 200, "200 opens each make one window", std::to_string(shown) + " did");
     check(context.display.children(parent).size() == windows && openFileCount() == files,
           "after 200 open/close cycles the windows under the parent and the open files are as "
