@@ -13,8 +13,8 @@ struct DecodedBitmap {
     std::vector<std::uint32_t> pixels; // 0x00RRGGBB, rows top to bottom
 };
 
-// Decodes .bmp file bytes (uncompressed, 8, 24 or 32 bits per pixel, either row order);
-// false when the bytes are anything else.
+// Decodes .bmp file bytes with the project's one reader (resources/BmpFile.h: uncompressed, 8,
+// 24 or 32 bits per pixel, either row order); false when the bytes are anything else.
 bool decodeBitmapFile(const std::uint8_t* data, std::size_t size, DecodedBitmap& bitmap);
 
 // Decodes the library's embedded bitmap with resource id `id`; false when there is none.
