@@ -26,34 +26,52 @@ TextLine plainLine(const char* text) {
 
 } // namespace
 
+double panelReading(ParameterIndex index, float value) {
+    const auto v = static_cast<double>(value);
+    switch (index) {
+    case Threshold: {
+        const double threshold = v * kKnobScale;
+        return 20.0 * std::log10(threshold * threshold + kFloor);
+    }
+    case Ratio:
+        return v * v * 19.0 + 1.0;
+    case Attack:
+        return v * v * 199.9 + 0.1;
+    case Release:
+        return v * v * 2950.0 + 50.0;
+    case Depth:
+        return v * 100.0;
+    case Output: {
+        // Through the linear gain and back, as the engine sees it.
+        const double exponent = (v - 0.5) * 40.0 * kOutputStep;
+        return 20.0 * std::log10(std::pow(10.0, exponent));
+    }
+    default:
+        return 0.0;
+    }
+}
+
 void panelLines(const ParameterValues& values, TextLine (&lines)[kPanelLineCount]) {
     const auto parameter = [&values](ParameterIndex index) {
         return values[index].load(std::memory_order_relaxed);
     };
-    const auto p = [&parameter](ParameterIndex index) {
-        return static_cast<double>(parameter(index));
+    const auto reading = [&parameter](ParameterIndex index) {
+        return panelReading(index, parameter(index));
     };
 
-    const double threshold = p(Threshold) * kKnobScale;
-    lines[0] = formatLine("Thr %.1f dB", 20.0 * std::log10(threshold * threshold + kFloor));
-
+    lines[0] = formatLine("Thr %.1f dB", reading(Threshold));
     if (parameter(Limiter) == 0.0f) {
-        lines[1] = formatLine("Rat %.1f:1", p(Ratio) * p(Ratio) * 19.0 + 1.0);
+        lines[1] = formatLine("Rat %.1f:1", reading(Ratio));
     } else {
         lines[1] = plainLine("Limiter");
     }
-
-    lines[2] = formatLine("Atk %.1f ms", p(Attack) * p(Attack) * 199.9 + 0.1);
-    lines[3] = formatLine("Rls %.0f ms", p(Release) * p(Release) * 2950.0 + 50.0);
-    lines[4] = formatLine("Dph %.0f%%", p(Depth) * 100.0);
-
+    lines[2] = formatLine("Atk %.1f ms", reading(Attack));
+    lines[3] = formatLine("Rls %.0f ms", reading(Release));
+    lines[4] = formatLine("Dph %.0f%%", reading(Depth));
     if (parameter(AutoMakeUp) == 0.0f) {
-        // Through the linear gain and back, as the engine sees it.
-        const double exponent = (p(Output) - 0.5) * 40.0 * kOutputStep;
-        lines[5] = formatLine("Out %.1f dB", 20.0 * std::log10(std::pow(10.0, exponent)));
+        lines[5] = formatLine("Out %.1f dB", reading(Output));
     } else {
         lines[5] = plainLine("Auto Make-Up");
     }
-
     lines[6] = plainLine(parameter(Softclip) == 0.0f ? "Normal" : "Softclip");
 }

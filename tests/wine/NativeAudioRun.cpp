@@ -3,47 +3,28 @@
 // compare mode checks two result files for identical bits and says where they differ.
 //   quorvel_wine_audio run <plugin.so> <result.f32>
 //   quorvel_wine_audio compare <expected.f32> <actual.f32>
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "tests/support/PluginModule.h"
 #include "tests/wine/AudioScenario.h"
 
 namespace {
 
-VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-using EntryFunction = AEffect* (*)(audioMasterCallback);
-
 int runSequence(const char* pluginPath, const char* resultPath) {
-    void* library = dlopen(pluginPath, RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        std::fprintf(stderr, "FAIL: cannot load %s: %s\n", pluginPath, dlerror());
+    PluginModule module;
+    std::string error;
+    AEffect* effect = module.load(pluginPath, &versionOnlyHostCallback, error);
+    if (effect == nullptr) {
+        std::fprintf(stderr, "FAIL: %s\n", error.c_str());
         return 2;
-    }
-    auto entry = reinterpret_cast<EntryFunction>(dlsym(library, "VSTPluginMain"));
-    if (entry == nullptr) {
-        entry = reinterpret_cast<EntryFunction>(dlsym(library, "main"));
-    }
-    if (entry == nullptr) {
-        std::fprintf(stderr, "FAIL: %s exports neither VSTPluginMain nor main\n", pluginPath);
-        return 2;
-    }
-    AEffect* effect = entry(&hostCallback);
-    if (effect == nullptr || effect->magic != kEffectMagic) {
-        std::fprintf(stderr, "FAIL: the entry gave no effect record\n");
-        return 1;
     }
     audio_scenario::dispatch(effect, effOpen, 0, 0, nullptr, 0.0f);
     std::vector<float> result;
     const std::string problem = audio_scenario::run(effect, result);
     audio_scenario::dispatch(effect, effClose, 0, 0, nullptr, 0.0f);
-    dlclose(library);
     if (!problem.empty()) {
         std::fprintf(stderr, "FAIL: %s\n", problem.c_str());
         return 1;

@@ -1,119 +1,102 @@
-// quorvel_render: processes a sound file through the plug-in module the way a host does, or
-// writes the example file.
-//
-//   quorvel_render <plugin.so> <input.wav> <output.wav>   process; output is 32-bit float WAV
-//   quorvel_render --make-example <output.wav>            write the 6 s example (24-bit WAV)
+// quorvel-render: processes a sound file through the compressor with the settings asked for,
+// bit for bit as the plug-in processes it in a host; or writes the bundled example.
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "plugin/CompressorEffect.h"
-#include "plugin/PluginIdentity.h"
 #include "tools/render/ExampleSignal.h"
-#include "tools/render/PluginHost.h"
+#include "tools/render/RenderFile.h"
+#include "tools/render/RenderSettings.h"
 #include "tools/render/WavFile.h"
 
 namespace {
 
-constexpr int kHostBlockSize = 512;
+const char* const kUsage =
+    "usage: quorvel-render IN OUT [options]   process IN (mono or stereo) into OUT\n"
+    "       quorvel-render --make-example OUT  write the bundled 6 s example (24-bit WAV)\n"
+    "settings, in the editor's units (each set to the nearest value the editor's knobs reach):\n"
+    "  --threshold DB   --ratio R   --attack MS   --release MS   --depth PCT\n"
+    "  --output DB | --auto-gain    --limiter     --softclip on|off\n"
+    "other options:\n"
+    "  --float          write 32-bit float samples instead of the input's format\n"
+    "  --plot FILE.png  draw the levels, the gain reduction and the threshold\n"
+    "  --block N        frames per processing call, as a host's block size (default 512)\n"
+    "  --quiet          print nothing but errors\n";
 
-int usage() {
-    std::fprintf(stderr, "usage: quorvel_render <plugin.so> <input.wav> <output.wav>\n"
-                         "       quorvel_render --make-example <output.wav>\n");
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "quorvel-render: %s\n%s", message.c_str(), kUsage);
     return 2;
 }
 
-float peakOf(const StereoAudio& audio) {
-    float peak = 0.0f;
-    for (std::size_t k = 0; k < audio.frames(); ++k) {
-        peak = std::fmax(peak, std::fabs(audio.left[k]));
-        peak = std::fmax(peak, std::fabs(audio.right[k]));
+// A value the tool cannot use: the message alone, which names what is wrong.
+int valueError(const std::string& message) {
+    std::fprintf(stderr, "quorvel-render: %s\n", message.c_str());
+    return 2;
+}
+
+int failure(const std::string& message) {
+    std::fprintf(stderr, "quorvel-render: %s\n", message.c_str());
+    return 1;
+}
+
+bool parseNumber(const std::string& text, double& value) {
+    if (text.empty()) {
+        return false;
     }
-    return peak;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return *end == '\0' && std::isfinite(value);
 }
 
-void printLevel(const char* name, double linear, const char* unit) {
-    std::printf("%-22s %10.6f  (%7.2f %s)\n", name, linear, 20.0 * std::log10(linear), unit);
+std::string formatName(int format) {
+    SF_FORMAT_INFO major{}, subtype{};
+    major.format = format & SF_FORMAT_TYPEMASK;
+    subtype.format = format & SF_FORMAT_SUBMASK;
+    sf_command(nullptr, SFC_GET_FORMAT_INFO, &major, sizeof major);
+    sf_command(nullptr, SFC_GET_FORMAT_INFO, &subtype, sizeof subtype);
+    return std::string(major.name ? major.name : "?") + ", " + (subtype.name ? subtype.name : "?");
 }
 
-// The engine's gain, read straight from the effect object: the tool is built from the same
-// sources as the module, so the layout matches. Only done for this plug-in's unique ID.
-// The engine starts from a gain of 0 and rises from there, so the lowest gain is taken only
-// after a warm-up of one second.
-struct GainWatch {
-    bool available = false;
-    long long blocks = 0;
-    long long warmUpBlocks = 0;
-    float last = 0.0f;
-    float lowest = 1.0f;
+std::string baseName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A bar on standard error, redrawn when the whole percentage changes.
+struct ProgressBar {
+    int shown = -1;
+    void operator()(double fraction) {
+        const int percent = static_cast<int>(fraction * 100.0);
+        if (percent == shown) {
+            return;
+        }
+        shown = percent;
+        char bar[41];
+        const int filled = percent * 40 / 100;
+        for (int i = 0; i < 40; ++i) {
+            bar[i] = i < filled ? '#' : '.';
+        }
+        bar[40] = '\0';
+        std::fprintf(stderr, "\r[%s] %3d%%", bar, percent);
+        std::fflush(stderr);
+    }
 };
-
-void watchGain(AEffect* record, void* context) {
-    auto* watch = static_cast<GainWatch*>(context);
-    if (record->uniqueID != identity::kUniqueId) {
-        return;
-    }
-    auto* effect = static_cast<CompressorEffect*>(static_cast<EffectBase*>(record->object));
-    watch->available = true;
-    watch->last = effect->engine.smoothedGain.load(std::memory_order_relaxed);
-    if (++watch->blocks > watch->warmUpBlocks) {
-        watch->lowest = std::fmin(watch->lowest, watch->last);
-    }
-}
 
 int makeExample(const char* path) {
     std::string error;
     const StereoAudio example = makeExampleSignal();
     if (!writeWavFile(path, example, WavEncoding::Pcm24, error)) {
-        std::fprintf(stderr, "quorvel_render: %s\n", error.c_str());
-        return 1;
+        return failure(error);
     }
     std::printf("wrote %s: %zu frames, %d Hz, stereo, 24-bit\n", path, example.frames(),
                 example.sampleRate);
-    return 0;
-}
-
-int renderFile(const char* pluginPath, const char* inputPath, const char* outputPath) {
-    std::string error;
-    StereoAudio audio;
-    if (!readAudioFile(inputPath, audio, error)) {
-        std::fprintf(stderr, "quorvel_render: %s\n", error.c_str());
-        return 1;
-    }
-    const float inputPeak = peakOf(audio);
-
-    GainWatch watch;
-    watch.warmUpBlocks = (audio.sampleRate + kHostBlockSize - 1) / kHostBlockSize;
-    {
-        PluginHost host;
-        if (!host.load(pluginPath, error)) {
-            std::fprintf(stderr, "quorvel_render: %s\n", error.c_str());
-            return 1;
-        }
-        host.render(audio, kHostBlockSize, &watchGain, &watch);
-    } // effClose, then the module is unloaded
-
-    if (!writeWavFile(outputPath, audio, WavEncoding::Float32, error)) {
-        std::fprintf(stderr, "quorvel_render: %s\n", error.c_str());
-        return 1;
-    }
-
-    std::printf("rendered %s -> %s: %zu frames at %d Hz in blocks of %d\n", inputPath, outputPath,
-                audio.frames(), audio.sampleRate, kHostBlockSize);
-    printLevel("input peak", inputPeak, "dBFS");
-    printLevel("output peak", peakOf(audio), "dBFS");
-    if (watch.available) {
-        printLevel("engine gain at end", watch.last, "dB");
-        if (watch.blocks > watch.warmUpBlocks) {
-            printLevel("lowest gain after 1 s", watch.lowest, "dB");
-        }
-        std::printf("(engine gain: the smoothed gain the compressor applies, read at the end of\n"
-                    " each %d-frame block; the output gain and soft clipper come after it)\n",
-                    kHostBlockSize);
-    } else {
-        std::printf("engine gain: not available (the module is not this plug-in)\n");
-    }
     return 0;
 }
 
@@ -123,8 +106,175 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--make-example") == 0) {
         return makeExample(argv[2]);
     }
-    if (argc == 4 && argv[1][0] != '-') {
-        return renderFile(argv[1], argv[2], argv[3]);
+
+    RenderJob job;
+    ParameterValues values;
+    setDefaultParameters(values);
+    std::string plotPath;
+    bool quiet = false;
+    bool outputGiven = false;
+    bool autoGain = false;
+    std::string paths[2];
+    int pathCount = 0;
+
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        if (option.rfind("--", 0) != 0 || option.size() == 2) {
+            if (pathCount == 2) {
+                return usageError("unexpected argument " + option);
+            }
+            paths[pathCount++] = option;
+            continue;
+        }
+        // "--name value" or "--name=value".
+        std::string value;
+        bool hasValue = false;
+        const std::size_t equals = option.find('=');
+        if (equals != std::string::npos) {
+            value = option.substr(equals + 1);
+            option = option.substr(0, equals);
+            hasValue = true;
+        }
+        const std::string name = option.substr(2);
+        const auto takeValue = [&]() {
+            if (!hasValue && i + 1 < argc) {
+                value = argv[++i];
+                hasValue = true;
+            }
+            return hasValue;
+        };
+
+        const KnobOption* knob = nullptr;
+        for (const KnobOption& candidate : kKnobOptions) {
+            if (name == candidate.name) {
+                knob = &candidate;
+            }
+        }
+        if (knob != nullptr) {
+            double asked = 0.0;
+            if (!takeValue() || !parseNumber(value, asked)) {
+                return valueError(option + " needs a number");
+            }
+            float position = 0.0f;
+            std::string error;
+            if (!nearestKnobPosition(*knob, asked, position, error)) {
+                return valueError(error);
+            }
+            values[knob->parameter].store(position, std::memory_order_relaxed);
+            outputGiven = outputGiven || knob->parameter == Output;
+        } else if (name == "auto-gain" || name == "limiter" || name == "float" || name == "quiet" ||
+                   name == "help") {
+            if (hasValue) {
+                return usageError(option + " takes no value");
+            }
+            if (name == "auto-gain") {
+                autoGain = true;
+                values[AutoMakeUp].store(1.0f, std::memory_order_relaxed);
+            } else if (name == "limiter") {
+                values[Limiter].store(1.0f, std::memory_order_relaxed);
+            } else if (name == "float") {
+                job.floatOutput = true;
+            } else if (name == "quiet") {
+                quiet = true;
+            } else {
+                std::printf("%s", kUsage);
+                return 0;
+            }
+        } else if (name == "softclip") {
+            if (!takeValue() || (value != "on" && value != "off")) {
+                return valueError("--softclip needs on or off");
+            }
+            values[Softclip].store(value == "on" ? 1.0f : 0.0f, std::memory_order_relaxed);
+        } else if (name == "plot") {
+            if (!takeValue() || value.empty()) {
+                return usageError("--plot needs a file name");
+            }
+            plotPath = value;
+        } else if (name == "block") {
+            double frames = 0.0;
+            if (!takeValue() || !parseNumber(value, frames) || frames != std::floor(frames) ||
+                frames < 1 || frames > kLargestBlockSize) {
+                return valueError("--block needs a whole number of frames from 1 to " +
+                                  std::to_string(kLargestBlockSize));
+            }
+            job.blockSize = static_cast<int>(frames);
+        } else {
+            return usageError("unknown option " + option);
+        }
     }
-    return usage();
+    if (pathCount != 2) {
+        return usageError("an input and an output file are needed");
+    }
+    if (outputGiven && autoGain) {
+        return valueError("--output and --auto-gain exclude each other");
+    }
+
+    job.inputPath = paths[0];
+    job.outputPath = paths[1];
+    for (int i = 0; i < kParameterCount; ++i) {
+        job.parameters[i] = values[i].load(std::memory_order_relaxed);
+    }
+    const std::string settings = settingsLine(values);
+    if (!quiet) {
+        std::printf("settings: %s\n", settings.c_str());
+        std::fflush(stdout);
+    }
+
+    std::string error;
+    long long announcedFrames = 0;
+    int sampleRate = 0;
+    if (!probeAudioFile(job.inputPath, announcedFrames, sampleRate, error)) {
+        return failure(error);
+    }
+    LevelTrace trace(announcedFrames, sampleRate);
+    if (!plotPath.empty()) {
+        job.trace = &trace;
+    }
+    const bool showProgress = !quiet && isatty(STDERR_FILENO) != 0;
+    if (showProgress) {
+        job.progress = ProgressBar{};
+    }
+
+    // A full disk or a file size limit is reported as a failed write, not a killed process.
+    std::signal(SIGXFSZ, SIG_IGN);
+    removeTemporaryFileOnSignals();
+
+    RenderResult result;
+    const auto start = std::chrono::steady_clock::now();
+    const bool rendered = renderFile(job, result, error);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (showProgress) {
+        std::fprintf(stderr, "\n");
+    }
+    if (!rendered) {
+        return failure(error);
+    }
+
+    if (!plotPath.empty() && !trace.writePng(plotPath,
+                                             "Quorvel Demo: " + baseName(job.inputPath) + " -> " +
+                                                 baseName(job.outputPath),
+                                             settings, result.thresholdLevel, error)) {
+        return failure(error);
+    }
+
+    if (!quiet) {
+        const double seconds = static_cast<double>(result.frames) / result.sampleRate;
+        std::printf("wrote %s: %.2f s, %d Hz, %s, %s\n", job.outputPath.c_str(), seconds,
+                    result.sampleRate, result.channels == 2 ? "stereo" : "mono",
+                    formatName(result.format).c_str());
+        if (result.clippedSamples > 0) {
+            std::printf("clipped: %lld samples beyond full scale, which this format cannot "
+                        "hold (--float keeps them)\n",
+                        result.clippedSamples);
+        } else {
+            std::printf("clipped: none\n");
+        }
+        if (!plotPath.empty()) {
+            std::printf("plot: %s\n", plotPath.c_str());
+        }
+        std::printf("speed: %.0fx real time (%.2f s of audio in %.3f s)\n",
+                    elapsed > 0.0 ? seconds / elapsed : INFINITY, seconds, elapsed);
+    }
+    return 0;
 }

@@ -1,0 +1,27 @@
+// Loads a plug-in shared object the way a host does: dlopen, the exported VSTPluginMain (or
+// main) called with the host's callback, the record's magic checked. The one module loader of
+// the tools and tests.
+#pragma once
+
+#include <string>
+
+#include "host/Vst2Interface.h"
+
+// A host callback that answers only the version request (VST 2.4), as a minimal host does.
+VstIntPtr VST_CALLBACK versionOnlyHostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index,
+                                               VstIntPtr value, void* ptr, float opt);
+
+class PluginModule {
+public:
+    PluginModule() = default;
+    ~PluginModule(); // unloads the module; close the effect (effClose) before
+    PluginModule(const PluginModule&) = delete;
+    PluginModule& operator=(const PluginModule&) = delete;
+
+    // The module's effect record, or null with `error` set when the module does not load,
+    // exports no entry, gives no record or one without the VST 2 magic.
+    AEffect* load(const std::string& path, audioMasterCallback callback, std::string& error);
+
+private:
+    void* library = nullptr;
+};
