@@ -3,6 +3,7 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tools/render/ExampleSignal.h"
 #include "tools/render/RenderFile.h"
@@ -20,7 +22,9 @@ namespace {
 
 const char* const kUsage =
     "usage: quorvel-render IN OUT [options]   process IN (mono or stereo) into OUT\n"
-    "       quorvel-render --make-example OUT  write the bundled 6 s example (24-bit WAV)\n"
+    "       quorvel-render --make-example OUT [SECONDS]\n"
+    "                                          write the bundled 6 s example (24-bit WAV),\n"
+    "                                          repeated to SECONDS if given\n"
     "settings, in the editor's units (each set to the nearest value the editor's knobs reach):\n"
     "  --threshold DB   --ratio R   --attack MS   --release MS   --depth PCT\n"
     "  --output DB | --auto-gain    --limiter     --softclip on|off\n"
@@ -89,13 +93,42 @@ struct ProgressBar {
     }
 };
 
-int makeExample(const char* path) {
-    std::string error;
+// The 6 s example, or as many copies of it as fill `seconds` (written piece by piece).
+int makeExample(const char* path, double seconds) {
     const StereoAudio example = makeExampleSignal();
-    if (!writeWavFile(path, example, WavEncoding::Pcm24, error)) {
-        return failure(error);
+    if (seconds <= 6.0) {
+        std::string error;
+        if (!writeWavFile(path, example, WavEncoding::Pcm24, error)) {
+            return failure(error);
+        }
+    } else {
+        SF_INFO info{};
+        info.samplerate = example.sampleRate;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+        SNDFILE* file = sf_open(path, SFM_WRITE, &info);
+        if (file == nullptr) {
+            return failure(std::string(path) + ": " + sf_strerror(nullptr));
+        }
+        std::vector<float> interleaved(example.frames() * 2);
+        for (std::size_t k = 0; k < example.frames(); ++k) {
+            interleaved[2 * k] = example.left[k];
+            interleaved[2 * k + 1] = example.right[k];
+        }
+        auto remaining = static_cast<sf_count_t>(std::llround(seconds * example.sampleRate));
+        bool written = true;
+        while (remaining > 0 && written) {
+            const sf_count_t frames =
+                std::min(remaining, static_cast<sf_count_t>(example.frames()));
+            written = sf_writef_float(file, interleaved.data(), frames) == frames;
+            remaining -= frames;
+        }
+        if (sf_close(file) != 0 || !written) {
+            std::remove(path);
+            return failure(std::string(path) + ": write failed");
+        }
     }
-    std::printf("wrote %s: %zu frames, %d Hz, stereo, 24-bit\n", path, example.frames(),
+    std::printf("wrote %s: %.1f s, %d Hz, stereo, 24-bit\n", path, std::max(seconds, 6.0),
                 example.sampleRate);
     return 0;
 }
@@ -103,8 +136,12 @@ int makeExample(const char* path) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--make-example") == 0) {
-        return makeExample(argv[2]);
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--make-example") == 0) {
+        double seconds = 6.0;
+        if (argc == 4 && (!parseNumber(argv[3], seconds) || seconds < 6.0 || seconds > 86400.0)) {
+            return valueError("--make-example: the length is 6 to 86400 seconds");
+        }
+        return makeExample(argv[2], seconds);
     }
 
     RenderJob job;

@@ -190,8 +190,19 @@ bool LevelTrace::writePng(const std::string& path, const std::string& title,
     cairo_line_to(cr, kRight, level.y(thresholdDb));
     cairo_stroke(cr);
     cairo_set_dash(cr, nullptr, 0, 0.0);
-    text(cr, kRight - 4, level.y(thresholdDb) - 5, printed("threshold %.1f dBFS", thresholdDb), 11,
-         false, 1.0);
+    // Labelled on a white patch. The engine works with the knob's 1/128 step, so its threshold
+    // may differ a little from the panel's reading in the title.
+    const std::string label = printed("engine threshold %.1f dBFS", thresholdDb);
+    cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, 11);
+    cairo_text_extents_t extents;
+    cairo_text_extents(cr, label.c_str(), &extents);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_rectangle(cr, kRight - 8 - extents.x_advance, level.y(thresholdDb) - 18,
+                    extents.x_advance + 6, 14);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0.85, 0.12, 0.12);
+    text(cr, kRight - 5, level.y(thresholdDb) - 7, label, 11, false, 1.0);
 
     // Legend.
     const struct {
