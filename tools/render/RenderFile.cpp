@@ -209,8 +209,8 @@ bool renderFile(const RenderJob& job, RenderResult& result, std::string& error) 
         SF_FORMAT_INFO type{};
         type.format = info.format & SF_FORMAT_TYPEMASK;
         sf_command(nullptr, SFC_GET_FORMAT_INFO, &type, sizeof type);
-        error = job.outputPath + ": this file type (" + (type.name ? type.name : "?") +
-                ") cannot hold " +
+        error = job.outputPath + ": " + (type.name ? type.name : "this type of") +
+                " files cannot hold " +
                 (job.floatOutput ? "32-bit float samples" : "the input's samples");
         return false;
     }

@@ -339,7 +339,7 @@ TEST(RenderTool, RefusesBadInputsAndLeavesNoFile) {
         {example + " " + output + " --ratio 25",
          "--ratio 25 is outside the reachable range 1.0:1 to 20.0:1", ""},
         {quoted(folder + "/example.flac") + " " + quoted(folder + "/out.flac") + " --float",
-         "this file type cannot hold 32-bit float samples", ""},
+         "FLAC (Free Lossless Audio Codec) files cannot hold 32-bit float samples", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
