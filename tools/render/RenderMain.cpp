@@ -288,11 +288,14 @@ int main(int argc, char** argv) {
         return failure(error);
     }
 
-    if (!plotPath.empty() && !trace.writePng(plotPath,
-                                             "Quorvel Demo: " + baseName(job.inputPath) + " -> " +
-                                                 baseName(job.outputPath),
-                                             settings, result.thresholdLevel, error)) {
-        return failure(error);
+    if (!plotPath.empty()) {
+        const std::string title =
+            "Quorvel Demo: " + baseName(job.inputPath) + " -> " + baseName(job.outputPath);
+        const bool drawn = trace.writePng(plotPath, title, settings, result.thresholdLevel, error);
+        releaseFontCaches();
+        if (!drawn) {
+            return failure(error);
+        }
     }
 
     if (!quiet) {

@@ -1,6 +1,7 @@
 #include "tools/render/RenderPlot.h"
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
@@ -89,6 +90,11 @@ double niceStep(double span, int ticks) {
 }
 
 } // namespace
+
+void releaseFontCaches() {
+    cairo_debug_reset_static_data();
+    FcFini();
+}
 
 LevelTrace::LevelTrace(long long totalFrames, int sampleRate)
     : frames(std::max(totalFrames, 1LL)), rate(sampleRate),
