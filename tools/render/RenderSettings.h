@@ -10,7 +10,10 @@
 // clamps at 0), then up by n pixels in one move gives float(n x 0.01), n = 0 to 100, the same
 // law as the editor's drag (0.01 per pixel, the step rounded to float). The defaults are among
 // them. Other values are reachable only through rounding drift over many small drags; nobody
-// sets a knob that way, so they are not offered.
+// sets a knob that way, so they are not offered. The engine sees trunc(value x 128): two
+// neighbouring positions can give it the same step, and 28 of its 129 steps lie between
+// positions (they are what the editor cannot set on purpose either). The panel reads the
+// unquantised value, so each position has its own reading.
 constexpr int kKnobPositionCount = 101;
 float knobPosition(int n);
 
