@@ -53,7 +53,7 @@ constexpr COLORREF kGainColour = colour(panel::kGainColour);
 
 // ---- Mouse.
 constexpr int kLargestMoveY = 170; // movement further down (or, unsigned, above) is ignored
-constexpr double kDragPerPixel = 0.01;
+constexpr double kDragPerPixel = panel::kDragPerPixel;
 
 inline bool inArea(panel::Span columns, panel::Span rows, unsigned x, unsigned y) {
     return x >= static_cast<unsigned>(columns.first) && x <= static_cast<unsigned>(columns.last) &&

@@ -50,6 +50,9 @@ constexpr int kLinkRight = 105;
 constexpr int kLinkTop = 161;
 constexpr int kLinkBottom = 169;
 
+// ---- Knob drag: the value moves 0.01 per pixel of upward travel (in double precision).
+constexpr double kDragPerPixel = 0.01;
+
 // ---- Text panel: seven lines at x 240, 12 pixels apart.
 constexpr int kTextX = 240;
 constexpr int kTextTop = 40;

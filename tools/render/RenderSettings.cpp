@@ -3,12 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "editor/PanelLayout.h"
 #include "editor/PanelText.h"
 
 namespace {
-
-// The editor's drag step per pixel (editor/EditorMouse.cpp), formed in double precision.
-constexpr double kDragPerPixel = 0.01;
 
 std::string formatted(const char* format, double value) {
     char text[48];
@@ -25,7 +23,7 @@ const KnobOption kKnobOptions[6] = {
 };
 
 float knobPosition(int n) {
-    return static_cast<float>(static_cast<double>(n) * kDragPerPixel);
+    return static_cast<float>(static_cast<double>(n) * panel::kDragPerPixel);
 }
 
 bool nearestKnobPosition(const KnobOption& option, double asked, float& position,
