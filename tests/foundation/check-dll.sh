@@ -3,6 +3,8 @@
 # the expected names, and that it imports system DLLs only.
 #   check-dll.sh <dll> <pei-i386|pei-x86-64> <export>...
 set -euo pipefail
+# Byte order for sort and tr, whatever the user's locale.
+export LC_ALL=C
 dll="$1"
 format="$2"
 shift 2
