@@ -6,7 +6,9 @@
 #   QUORVEL_FUZZ_RUNS   inputs per target (default: 1500 for the dispatcher, whose inputs each
 #                       make instances, 3000 for the audio path and the editor)
 #   QUORVEL_FUZZ_SEED   the fuzzer's random seed (default 1: the same inputs on every run)
-set -euo pipefail
+# Every target runs even when one fails; the last line gives the counts ("== result: ...") and
+# the exit status is non-zero if any failed.
+set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 jobs="${QUORVEL_JOBS:-$(nproc)}"
@@ -16,12 +18,17 @@ declare -A default_runs=([dispatcher]=1500 [audio]=3000 [editor_mouse]=3000)
 
 started=$(date +%s)
 echo "== fuzz: building"
-cmake --preset fuzz >/dev/null
-cmake --build build/fuzz -j "$jobs" --target "${targets[@]/#/quorvel_fuzz_}"
+if ! cmake --preset fuzz >/dev/null ||
+    ! cmake --build build/fuzz -j "$jobs" --target "${targets[@]/#/quorvel_fuzz_}"; then
+    echo "== result: FAILED: the fuzz targets did not build (0 passed, ${#targets[@]} failed, 0 skipped)"
+    exit 1
+fi
 
 export ASAN_OPTIONS="detect_leaks=1:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
 mkdir -p build/fuzz/artifacts
+passed=0
+failed=()
 for target in "${targets[@]}"; do
     corpus="build/fuzz/corpus/$target"
     log="build/fuzz/$target.log"
@@ -34,9 +41,17 @@ for target in "${targets[@]}"; do
         "$corpus" "fuzz/corpus/$target" >"$log" 2>&1; then
         tail -n 60 "$log"
         echo "== fuzz $target: FAILED (seed $seed; crash input in build/fuzz/artifacts/)"
-        exit 1
+        failed+=("$target")
+        continue
     fi
     executed=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     echo "== fuzz $target: ${executed:-?} executions, 0 failures, $(($(date +%s) - phase)) s (seed $seed)"
+    passed=$((passed + 1))
 done
-echo "== fuzz: all passed in $(($(date +%s) - started)) s"
+echo "== fuzz: done in $(($(date +%s) - started)) s"
+detail="$passed passed, ${#failed[@]} failed, 0 skipped (targets)"
+if [ "${#failed[@]}" -ne 0 ]; then
+    echo "== result: FAILED: $detail: ${failed[*]}"
+    exit 1
+fi
+echo "== result: passed: $detail"

@@ -4,8 +4,9 @@
 # (ThreadSanitizer). Each is configured, built and run through ctest in build/<preset>; any
 # report fails its test and so this script. The tests that need the Windows builds (Wine, the
 # DLL checks) are left out. The stress tests run for QUORVEL_STRESS_SECONDS each (default 2,
-# 4 under ThreadSanitizer).
-set -euo pipefail
+# 4 under ThreadSanitizer). Both presets run even when one fails; the last line gives the counts
+# of both ("== result: ..."), and the exit status is non-zero if either failed.
+set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 jobs="${QUORVEL_JOBS:-$(nproc)}"
@@ -15,11 +16,19 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
 
 started=$(date +%s)
+failed_presets=()
+counts=()
 for preset in asan tsan; do
     echo "== sanitizer tests: $preset"
     phase=$(date +%s)
-    cmake --preset "$preset" >/dev/null
-    cmake --build "build/$preset" -j "$jobs"
+    junit="build/$preset/ctest-junit.xml"
+    rm -f "$junit"
+    if ! cmake --preset "$preset" >/dev/null || ! cmake --build "build/$preset" -j "$jobs"; then
+        echo "== sanitizer tests: $preset FAILED: the build failed"
+        failed_presets+=("$preset")
+        counts+=("$preset: not built")
+        continue
+    fi
     # The lifecycle test is single-threaded: under ThreadSanitizer a hundred cycles will do,
     # and the stress tests get longer there (making instances is slow under it).
     cycles="${QUORVEL_LIFECYCLE_CYCLES:-2000}"
@@ -29,7 +38,24 @@ for preset in asan tsan; do
         stress="${QUORVEL_STRESS_SECONDS:-4}"
     fi
     QUORVEL_LIFECYCLE_CYCLES="$cycles" QUORVEL_STRESS_SECONDS="$stress" \
-        ctest --test-dir "build/$preset" --output-on-failure -j "$jobs" -LE wine -E 'wine|dll_'
-    echo "== sanitizer tests: $preset passed in $(($(date +%s) - phase)) s"
+        ctest --test-dir "build/$preset" --output-on-failure -j "$jobs" -LE wine -E 'wine|dll_' \
+        --output-junit "$root/$junit"
+    status=$?
+    summary="$(tools/ctest-summary.sh "$junit")"
+    printf '%s\n' "$summary" | sed -n '2,$p'
+    counts+=("$preset: $(printf '%s\n' "$summary" | head -n 1)")
+    if [ "$status" -ne 0 ]; then
+        echo "== sanitizer tests: $preset FAILED in $(($(date +%s) - phase)) s"
+        failed_presets+=("$preset")
+    else
+        echo "== sanitizer tests: $preset passed in $(($(date +%s) - phase)) s"
+    fi
 done
-echo "== sanitizer tests: all passed in $(($(date +%s) - started)) s"
+detail="$(printf '%s; ' "${counts[@]}")"
+detail="${detail%; }"
+echo "== sanitizer tests: done in $(($(date +%s) - started)) s"
+if [ "${#failed_presets[@]}" -ne 0 ]; then
+    echo "== result: FAILED: $detail"
+    exit 1
+fi
+echo "== result: passed: $detail"
