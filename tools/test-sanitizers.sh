@@ -42,7 +42,7 @@ for preset in asan tsan; do
         --output-junit "$root/$junit"
     status=$?
     summary="$(tools/ctest-summary.sh "$junit")"
-    printf '%s\n' "$summary" | sed -n '2,$p'
+    printf '%s\n' "$summary" | sed -n '2,$p' | sed "s/^  skipped \([0-9]*\):/  skipped \1 under $preset:/"
     counts+=("$preset: $(printf '%s\n' "$summary" | head -n 1)")
     if [ "$status" -ne 0 ]; then
         echo "== sanitizer tests: $preset FAILED in $(($(date +%s) - phase)) s"

@@ -92,7 +92,7 @@ for stage in sanitizers:tools/test-sanitizers.sh fuzz:tools/test-fuzz.sh; do
     "$script" 2>&1 | tee "$log"
     status=${PIPESTATUS[0]}
     detail="$(sed -n 's/^== result: [A-Za-z]*: //p' "$log" | tail -n 1)"
-    while read -r line; do skips+=("$name: $line"); done < <(grep -E '^  skipped [0-9]+: ' "$log")
+    while read -r line; do skips+=("$name: $line"); done < <(grep -E '^  skipped [0-9]+' "$log")
     rm -f "$log"
     if [ "$status" -eq 0 ]; then
         record "$name" passed "${detail:-no counts reported}"
