@@ -2,7 +2,6 @@
 
 #include <cairo.h>
 #include <dirent.h>
-#include <dlfcn.h>
 #include <xcb/xfixes.h>
 #include <xcb/xtest.h>
 
@@ -112,23 +111,16 @@ VstIntPtr Instance::close() {
 namespace x11_host {
 
 Module::Module(const std::string& path) {
-    handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle != nullptr) {
-        entry = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(handle, "VSTPluginMain"));
-    } else {
-        std::printf("dlopen: %s\n", dlerror());
-    }
-}
-
-Module::~Module() {
-    if (handle != nullptr) {
-        dlclose(handle);
+    std::string error;
+    isOpen = module.open(path, error);
+    if (!isOpen) {
+        std::printf("%s\n", error.c_str());
     }
 }
 
 AEffect* Module::newInstance() const {
-    AEffect* effect = entry != nullptr ? entry(hostCallback) : nullptr;
-    return effect != nullptr && effect->magic == kEffectMagic ? effect : nullptr;
+    std::string error;
+    return module.newInstance(hostCallback, error);
 }
 
 Display::Display() {

@@ -9,21 +9,22 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/PluginModule.h"
 #include "tests/winhost/HostSupport.h"
 
 namespace x11_host {
 
-// The shared object, loaded with dlopen; instances come from its VSTPluginMain.
+// The shared object, loaded by the tools' and tests' one module loader; instances come from
+// its entry with this host's callback.
 class Module {
 public:
     explicit Module(const std::string& path);
-    ~Module();
-    bool loaded() const { return entry != nullptr; }
+    bool loaded() const { return isOpen; }
     AEffect* newInstance() const;
 
 private:
-    void* handle = nullptr;
-    AEffect* (*entry)(audioMasterCallback) = nullptr;
+    PluginModule module;
+    bool isOpen = false;
 };
 
 // The test's own connection to the X server (the one xvfb-run gives).
