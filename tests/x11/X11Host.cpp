@@ -76,36 +76,6 @@ Picture loadBitmapResource(HMODULE, int id) {
     return picture;
 }
 
-VstIntPtr Instance::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                             float opt) const {
-    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
-}
-
-void Instance::startUp(float sampleRate, VstInt32 blockSize) const {
-    dispatch(effOpen);
-    dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
-    dispatch(effSetBlockSize, 0, blockSize);
-    dispatch(effMainsChanged, 0, 1);
-}
-
-std::vector<float> Instance::processReplacing(const std::vector<float>& left,
-                                              const std::vector<float>& right) const {
-    std::vector<float> in = left;
-    in.insert(in.end(), right.begin(), right.end());
-    std::vector<float> out(in.size(), 0.0f);
-    const std::size_t frames = left.size();
-    float* inputs[2] = {in.data(), in.data() + frames};
-    float* outputs[2] = {out.data(), out.data() + frames};
-    effect->processReplacing(effect, inputs, outputs, static_cast<VstInt32>(frames));
-    return out;
-}
-
-VstIntPtr Instance::close() {
-    const VstIntPtr answer = dispatch(effClose);
-    effect = nullptr;
-    return answer;
-}
-
 // ---- the Linux host --------------------------------------------------------------------------
 
 namespace x11_host {
