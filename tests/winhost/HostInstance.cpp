@@ -1,6 +1,39 @@
-// The host's side of one instance, the same for the Windows and the Linux test hosts: opcodes,
-// start-up and blocks through the effect record.
+// What the Windows and the Linux test hosts share: checks that print one line each, and the
+// host's side of one instance (opcodes, start-up and blocks through the effect record).
+#include <cstdio>
+
 #include "tests/winhost/HostSupport.h"
+
+namespace {
+int failures = 0;
+} // namespace
+
+bool check(bool condition, const std::string& what, const std::string& detail) {
+    if (condition) {
+        std::printf("ok: %s\n", what.c_str());
+    } else {
+        ++failures;
+        std::printf("FAIL: %s%s%s%s\n", what.c_str(), detail.empty() ? "" : " (", detail.c_str(),
+                    detail.empty() ? "" : ")");
+    }
+    std::fflush(stdout);
+    return condition;
+}
+
+int failureCount() {
+    return failures;
+}
+
+void note(const std::string& key, const std::string& value) {
+    std::printf("%s=%s\n", key.c_str(), value.c_str());
+    std::fflush(stdout);
+}
+
+std::string hex(std::uint64_t value) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "0x%llx", static_cast<unsigned long long>(value));
+    return text;
+}
 
 VstIntPtr Instance::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                              float opt) const {

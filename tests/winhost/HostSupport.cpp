@@ -7,7 +7,6 @@
 
 namespace {
 
-int failures = 0;
 std::vector<HostCall> calls;
 bool insideEntry = false;
 VstIntPtr versionAnswer = 2400;
@@ -59,33 +58,6 @@ BOOL CALLBACK countInTopLevel(HWND window, LPARAM counter) {
 }
 
 } // namespace
-
-bool check(bool condition, const std::string& what, const std::string& detail) {
-    if (condition) {
-        std::printf("ok: %s\n", what.c_str());
-    } else {
-        ++failures;
-        std::printf("FAIL: %s%s%s%s\n", what.c_str(), detail.empty() ? "" : " (", detail.c_str(),
-                    detail.empty() ? "" : ")");
-    }
-    std::fflush(stdout);
-    return condition;
-}
-
-int failureCount() {
-    return failures;
-}
-
-void note(const std::string& key, const std::string& value) {
-    std::printf("%s=%s\n", key.c_str(), value.c_str());
-    std::fflush(stdout);
-}
-
-std::string hex(std::uint64_t value) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "0x%llx", static_cast<unsigned long long>(value));
-    return text;
-}
 
 void installCrashReporter() {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);

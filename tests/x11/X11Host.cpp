@@ -15,33 +15,6 @@
 
 // ---- tests/winhost/HostSupport.h, for Linux --------------------------------------------------
 
-namespace {
-int failures = 0;
-
-VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-} // namespace
-
-bool check(bool condition, const std::string& what, const std::string& detail) {
-    if (condition) {
-        std::printf("ok: %s\n", what.c_str());
-    } else {
-        ++failures;
-        std::printf("FAIL: %s (%s)\n", what.c_str(), detail.c_str());
-    }
-    std::fflush(stdout);
-    return condition;
-}
-
-int failureCount() {
-    return failures;
-}
-
-void note(const std::string& key, const std::string& value) {
-    std::printf("%s=%s\n", key.c_str(), value.c_str());
-}
-
 std::string colourText(std::uint32_t colour) {
     char text[32];
     std::snprintf(text, sizeof text, "rgb(%u,%u,%u)", (colour >> 16) & 0xFFu, (colour >> 8) & 0xFFu,
@@ -90,7 +63,7 @@ Module::Module(const std::string& path) {
 
 AEffect* Module::newInstance() const {
     std::string error;
-    return module.newInstance(hostCallback, error);
+    return module.newInstance(versionOnlyHostCallback, error);
 }
 
 Display::Display() {
