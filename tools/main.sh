@@ -7,7 +7,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
-tools/install-deps.sh
+tools/install-deps.sh main
 tools/build.sh
 
 render=build/native/bin/quorvel-render

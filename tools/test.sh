@@ -12,7 +12,7 @@ set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
-if ! tools/install-deps.sh; then
+if ! tools/install-deps.sh test; then
     echo "== FAILED: tools/install-deps.sh could not install what the tests need"
     exit 1
 fi
