@@ -1,38 +1,24 @@
 #include "tools/render/RenderFile.h"
 
-#include <fcntl.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cmath>
-#include <csignal>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "plugin/CompressorEffect.h"
+#include "tools/render/OutputFiles.h"
 
 namespace {
 
 // Large reads and writes: libsndfile converts whole chunks, and the effect sees host blocks
 // inside them.
 constexpr int kChunkFrames = 32768;
-
-// The temporary output in progress, for the signal handler.
-char temporaryPath[PATH_MAX + 64];
-volatile std::sig_atomic_t temporaryActive = 0;
-
-void onSignal(int signal) {
-    if (temporaryActive != 0) {
-        unlink(temporaryPath);
-    }
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
 
 // The host side of the conversation: the effect asks only for the host's version.
 VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
@@ -66,56 +52,6 @@ struct SoundFile {
         }
     }
 };
-
-// The temporary file beside the output: removed unless committed.
-class TemporaryOutput {
-public:
-    ~TemporaryOutput() {
-        if (temporaryActive != 0) {
-            unlink(temporaryPath);
-            temporaryActive = 0;
-        }
-    }
-
-    int create(const std::string& outputPath, std::string& error) {
-        const std::size_t slash = outputPath.rfind('/');
-        const std::string folder = slash == std::string::npos ? "." : outputPath.substr(0, slash);
-        const std::string name =
-            slash == std::string::npos ? outputPath : outputPath.substr(slash + 1);
-        const std::string pattern = folder + "/." + name + ".XXXXXX";
-        if (pattern.size() >= sizeof temporaryPath) {
-            error = outputPath + ": path too long";
-            return -1;
-        }
-        std::memcpy(temporaryPath, pattern.c_str(), pattern.size() + 1);
-        const int fd = mkstemp(temporaryPath);
-        if (fd < 0) {
-            error = outputPath + ": cannot write in " + folder + ": " + std::strerror(errno);
-            return -1;
-        }
-        temporaryActive = 1;
-        // The permissions a plainly created file gets, not mkstemp's private ones.
-        const mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);
-        return fd;
-    }
-
-    bool commit(const std::string& outputPath, std::string& error) {
-        if (rename(temporaryPath, outputPath.c_str()) != 0) {
-            error = outputPath + ": " + std::strerror(errno);
-            return false;
-        }
-        temporaryActive = 0;
-        return true;
-    }
-};
-
-bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first, second;
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
 
 // Formats whose samples hold values beyond full scale; all others are clipped to it.
 bool holdsBeyondFullScale(int format) {
@@ -152,6 +88,9 @@ std::string writeFailure(const std::string& path, SNDFILE* file) {
 // otherwise libsndfile's (not a sound file it knows).
 std::string readFailure(const std::string& path) {
     struct stat status;
+    if (path == "-") {
+        return "standard input: " + std::string(sf_strerror(nullptr));
+    }
     if (stat(path.c_str(), &status) != 0) {
         return path + ": " + std::strerror(errno);
     }
@@ -161,73 +100,133 @@ std::string readFailure(const std::string& path) {
     return path + ": " + sf_strerror(nullptr);
 }
 
+// Types whose size fields have 32 bits: the data and the header must stay under 4 GiB.
+bool hasThirtyTwoBitSizes(int type) {
+    return type == SF_FORMAT_WAV || type == SF_FORMAT_WAVEX || type == SF_FORMAT_AIFF ||
+           type == SF_FORMAT_AU;
+}
+
+// The largest sample of an uncompressed subtype in bytes; 0 for compressed ones (their size
+// does not follow from the length).
+int bytesPerSample(int subtype) {
+    switch (subtype) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW:
+        return 1;
+    case SF_FORMAT_PCM_16:
+        return 2;
+    case SF_FORMAT_PCM_24:
+        return 3;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+        return 4;
+    case SF_FORMAT_DOUBLE:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+std::string typeName(int format) {
+    SF_FORMAT_INFO type{};
+    type.format = format & SF_FORMAT_TYPEMASK;
+    sf_command(nullptr, SFC_GET_FORMAT_INFO, &type, sizeof type);
+    return type.name ? type.name : "this type of";
+}
+
 } // namespace
 
-bool probeAudioFile(const std::string& path, long long& frames, int& sampleRate,
-                    std::string& error) {
-    SF_INFO info{};
-    SoundFile in;
-    in.file = sf_open(path.c_str(), SFM_READ, &info);
-    if (in.file == nullptr) {
+SoundInput::~SoundInput() {
+    if (file != nullptr) {
+        sf_close(file);
+    }
+}
+
+bool SoundInput::open(const std::string& path, std::string& error) {
+    info = SF_INFO{};
+    file = path == "-" ? sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE)
+                       : sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) {
         error = readFailure(path);
         return false;
     }
-    frames = info.frames;
-    sampleRate = info.samplerate;
+    if (info.channels < 1 || info.channels > 2) {
+        error = path + ": " + std::to_string(info.channels) +
+                " channels; only mono and stereo files can be processed";
+        return false;
+    }
     return true;
 }
 
-bool renderFile(const RenderJob& job, RenderResult& result, std::string& error) {
+long long SoundInput::knownFrames() const {
+    return info.seekable != 0 && info.frames >= 0 && info.frames < SF_COUNT_MAX ? info.frames : -1;
+}
+
+bool chooseOutputFormat(int inputFormat, bool floatOutput, int channels, long long frames,
+                        OutputFormat& chosen, std::string& error) {
+    chosen = OutputFormat{};
+    chosen.format =
+        floatOutput ? (inputFormat & SF_FORMAT_TYPEMASK) | SF_FORMAT_FLOAT : inputFormat;
+    SF_INFO check{};
+    check.samplerate = 44100;
+    check.channels = channels;
+    check.format = chosen.format;
+    if (sf_format_check(&check) == 0) {
+        error = typeName(inputFormat) + " files cannot hold " +
+                (floatOutput ? "32-bit float samples" : "the input's samples");
+        return false;
+    }
+    const int type = chosen.format & SF_FORMAT_TYPEMASK;
+    const int frameBytes = bytesPerSample(chosen.format & SF_FORMAT_SUBMASK) * channels;
+    if (!hasThirtyTwoBitSizes(type) || frameBytes == 0) {
+        return true;
+    }
+    // Room for the header and the chunks libsndfile adds after the data.
+    constexpr long long kLargestBytes = 0xFFFFFFFFLL - 65536;
+    const long long largest = kLargestBytes / frameBytes;
+    const bool wav = type == SF_FORMAT_WAV || type == SF_FORMAT_WAVEX;
+    if (wav && (frames < 0 || frames > largest)) {
+        chosen.format = SF_FORMAT_RF64 | (chosen.format & SF_FORMAT_SUBMASK);
+        chosen.downgradeWhenShort = frames < 0;
+        return true;
+    }
+    if (frames > largest) {
+        char size[32];
+        std::snprintf(size, sizeof size, "%.1f GiB",
+                      static_cast<double>(frames) * frameBytes / (1024.0 * 1024.0 * 1024.0));
+        error = std::to_string(frames) + " frames come to " + size + ", more than " +
+                typeName(type) +
+                " files hold (4 GiB); CAF, W64 and RF64 files hold any length, and a WAV input "
+                "is written as RF64";
+        return false;
+    }
+    chosen.largestFrames = largest;
+    return true;
+}
+
+bool renderFile(const RenderJob& job, SoundInput& input, const OutputFormat& format,
+                TemporaryFile& output, RenderResult& result, std::string& error) {
     if (job.blockSize < 1 || job.blockSize > kLargestBlockSize) {
         error = "block size " + std::to_string(job.blockSize) + " is outside 1 to " +
                 std::to_string(kLargestBlockSize);
         return false;
     }
-    SF_INFO info{};
-    SoundFile in;
-    in.file = sf_open(job.inputPath.c_str(), SFM_READ, &info);
-    if (in.file == nullptr) {
-        error = readFailure(job.inputPath);
-        return false;
-    }
-    if (info.channels < 1 || info.channels > 2) {
-        error = job.inputPath + ": " + std::to_string(info.channels) +
-                " channels; only mono and stereo files can be processed";
-        return false;
-    }
-    if (sameFile(job.inputPath, job.outputPath)) {
-        error = job.outputPath + ": the output would overwrite the input";
-        return false;
-    }
-
+    const SF_INFO& info = input.info;
     SF_INFO outInfo{};
     outInfo.samplerate = info.samplerate;
     outInfo.channels = info.channels;
-    outInfo.format =
-        job.floatOutput ? (info.format & SF_FORMAT_TYPEMASK) | SF_FORMAT_FLOAT : info.format;
-    if (sf_format_check(&outInfo) == 0) {
-        SF_FORMAT_INFO type{};
-        type.format = info.format & SF_FORMAT_TYPEMASK;
-        sf_command(nullptr, SFC_GET_FORMAT_INFO, &type, sizeof type);
-        error = job.outputPath + ": " + (type.name ? type.name : "this type of") +
-                " files cannot hold " +
-                (job.floatOutput ? "32-bit float samples" : "the input's samples");
-        return false;
-    }
-
-    TemporaryOutput temporary;
-    const int fd = temporary.create(job.outputPath, error);
-    if (fd < 0) {
-        return false;
-    }
+    outInfo.format = format.format;
     SoundFile out;
-    out.file = sf_open_fd(fd, SFM_WRITE, &outInfo, SF_TRUE);
+    out.file = sf_open_fd(output.descriptor(), SFM_WRITE, &outInfo, SF_FALSE);
     if (out.file == nullptr) {
-        close(fd);
         error = job.outputPath + ": " + sf_strerror(nullptr);
         return false;
     }
-
+    if (format.downgradeWhenShort) {
+        sf_command(out.file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+    }
     // A mono file is passed as a mono host passes it: one buffer for both channels.
     const bool stereo = info.channels == 2;
     const int chunk = std::max(job.blockSize, kChunkFrames / job.blockSize * job.blockSize);
@@ -244,26 +243,38 @@ bool renderFile(const RenderJob& job, RenderResult& result, std::string& error) 
     dispatch(record, effSetBlockSize, job.blockSize);
     dispatch(record, effMainsChanged, 1);
 
+    // Clipped here to count the samples. Full scale then becomes the positive maximum in every
+    // integer format but 32-bit, where libsndfile's conversion wraps it to the negative one
+    // unless its own clipping is on. Only there: in the other formats that clipping scales by
+    // 2^(bits-1) instead of 2^(bits-1) - 1, which would change every sample.
     const bool clip = !holdsBeyondFullScale(outInfo.format);
+    if ((outInfo.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_32) {
+        sf_command(out.file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    }
     long long done = 0;
     for (;;) {
         sf_count_t got = 0;
         while (got < chunk) {
             const sf_count_t read =
-                sf_readf_float(in.file, interleaved.data() + got * info.channels, chunk - got);
+                sf_readf_float(input.file, interleaved.data() + got * info.channels, chunk - got);
             if (read <= 0) {
                 break;
             }
             got += read;
         }
-        if (sf_error(in.file) != SF_ERR_NO_ERROR) {
-            error = job.inputPath + ": " + sf_strerror(in.file);
+        if (sf_error(input.file) != SF_ERR_NO_ERROR) {
+            error = job.inputPath + ": " + sf_strerror(input.file);
             return false;
         }
         if (got == 0) {
             break;
         }
         const int frames = static_cast<int>(got);
+        if (format.largestFrames >= 0 && done + frames > format.largestFrames) {
+            error = job.outputPath + ": the input is longer than " + typeName(outInfo.format) +
+                    " files can hold (4 GiB); CAF, W64 and RF64 files hold any length";
+            return false;
+        }
 
         if (stereo) {
             for (int k = 0; k < frames; ++k) {
@@ -311,7 +322,7 @@ bool renderFile(const RenderJob& job, RenderResult& result, std::string& error) 
             return false;
         }
         done += frames;
-        if (job.progress && info.frames > 0) {
+        if (job.progress && input.knownFrames() > 0) {
             job.progress(std::min(1.0, static_cast<double>(done) / info.frames));
         }
         if (frames < chunk) {
@@ -328,18 +339,19 @@ bool renderFile(const RenderJob& job, RenderResult& result, std::string& error) 
         error = writeFailure(job.outputPath, nullptr);
         return false;
     }
-    if (!temporary.commit(job.outputPath, error)) {
+    if (!output.finish(error)) {
         return false;
     }
     result.frames = done;
     result.sampleRate = info.samplerate;
     result.channels = info.channels;
     result.format = outInfo.format;
-    return true;
-}
-
-void removeTemporaryFileOnSignals() {
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        std::signal(signal, &onSignal);
+    if (format.downgradeWhenShort) { // as written: plain WAV if it stayed short
+        OutputFormat written;
+        std::string unused;
+        chooseOutputFormat(SF_FORMAT_WAV | (outInfo.format & SF_FORMAT_SUBMASK), false,
+                           info.channels, done, written, unused);
+        result.format = written.format;
     }
+    return true;
 }

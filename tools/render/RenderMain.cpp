@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tools/render/ExampleSignal.h"
+#include "tools/render/OutputFiles.h"
 #include "tools/render/RenderFile.h"
 #include "tools/render/RenderSettings.h"
 #include "tools/render/WavFile.h"
@@ -21,7 +22,8 @@
 namespace {
 
 const char* const kUsage =
-    "usage: quorvel-render IN OUT [options]   process IN (mono or stereo) into OUT\n"
+    "usage: quorvel-render IN OUT [options]   process IN (mono or stereo; - for standard\n"
+    "                                          input) into OUT\n"
     "       quorvel-render --make-example OUT [SECONDS]\n"
     "                                          write the bundled 6 s example (24-bit WAV),\n"
     "                                          repeated to SECONDS if given\n"
@@ -93,43 +95,62 @@ struct ProgressBar {
     }
 };
 
-// The 6 s example, or as many copies of it as fill `seconds` (written piece by piece).
-int makeExample(const char* path, double seconds) {
-    const StereoAudio example = makeExampleSignal();
-    if (seconds <= 6.0) {
-        std::string error;
-        if (!writeWavFile(path, example, WavEncoding::Pcm24, error)) {
-            return failure(error);
-        }
-    } else {
-        SF_INFO info{};
-        info.samplerate = example.sampleRate;
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
-        SNDFILE* file = sf_open(path, SFM_WRITE, &info);
-        if (file == nullptr) {
-            return failure(std::string(path) + ": " + sf_strerror(nullptr));
-        }
-        std::vector<float> interleaved(example.frames() * 2);
-        for (std::size_t k = 0; k < example.frames(); ++k) {
-            interleaved[2 * k] = example.left[k];
-            interleaved[2 * k + 1] = example.right[k];
-        }
-        auto remaining = static_cast<sf_count_t>(std::llround(seconds * example.sampleRate));
-        bool written = true;
-        while (remaining > 0 && written) {
-            const sf_count_t frames =
-                std::min(remaining, static_cast<sf_count_t>(example.frames()));
-            written = sf_writef_float(file, interleaved.data(), frames) == frames;
-            remaining -= frames;
-        }
-        if (sf_close(file) != 0 || !written) {
-            std::remove(path);
-            return failure(std::string(path) + ": write failed");
-        }
+// The 6 s example, or as many copies of it as fill `seconds` (written piece by piece), as
+// 24-bit WAV (RF64 past 4 GiB), replacing `path` as a render replaces its output.
+int makeExample(const std::string& path, double seconds) {
+    std::string error;
+    FileIdentity target;
+    if (!resolveOutput(path, target, error)) {
+        return failure(error);
     }
-    std::printf("wrote %s: %.1f s, %d Hz, stereo, 24-bit\n", path, std::max(seconds, 6.0),
-                example.sampleRate);
+    const StereoAudio example = makeExampleSignal();
+    const auto total = seconds <= 6.0
+                           ? static_cast<sf_count_t>(example.frames())
+                           : static_cast<sf_count_t>(std::llround(seconds * example.sampleRate));
+    OutputFormat format;
+    if (!chooseOutputFormat(SF_FORMAT_WAV | SF_FORMAT_PCM_24, false, 2, total, format, error)) {
+        return failure(path + ": " + error);
+    }
+    std::signal(SIGXFSZ, SIG_IGN);
+    cleanUpOnSignals();
+    TemporaryFile temporary;
+    if (!temporary.create(target, path, error)) {
+        return failure(error);
+    }
+    SF_INFO info{};
+    info.samplerate = example.sampleRate;
+    info.channels = 2;
+    info.format = format.format;
+    SNDFILE* file = sf_open_fd(temporary.descriptor(), SFM_WRITE, &info, SF_FALSE);
+    if (file == nullptr) {
+        return failure(path + ": " + sf_strerror(nullptr));
+    }
+    if (seconds <= 6.0) {
+        // The 6 s example has always been written with libsndfile's clipping and the longer
+        // ones without (no sample reaches full scale): each keeps its bits.
+        sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    }
+    std::vector<float> interleaved(example.frames() * 2);
+    for (std::size_t k = 0; k < example.frames(); ++k) {
+        interleaved[2 * k] = example.left[k];
+        interleaved[2 * k + 1] = example.right[k];
+    }
+    sf_count_t remaining = total;
+    bool written = true;
+    while (remaining > 0 && written) {
+        const sf_count_t frames = std::min(remaining, static_cast<sf_count_t>(example.frames()));
+        written = sf_writef_float(file, interleaved.data(), frames) == frames;
+        remaining -= frames;
+    }
+    if (sf_close(file) != 0 || !written) {
+        return failure(path + ": write failed");
+    }
+    if (!temporary.finish(error) || !temporary.commit(error)) {
+        return failure(error);
+    }
+    std::printf("wrote %s: %.1f s, %d Hz, stereo, 24-bit%s\n", path.c_str(), std::max(seconds, 6.0),
+                example.sampleRate,
+                (format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_RF64 ? " (RF64)" : "");
     return 0;
 }
 
@@ -242,6 +263,9 @@ int main(int argc, char** argv) {
     if (pathCount != 2) {
         return usageError("an input and an output file are needed");
     }
+    if (paths[1] == "-") {
+        return valueError("the output is written to a file, not to standard output");
+    }
     if (outputGiven && autoGain) {
         return valueError("--output and --auto-gain exclude each other");
     }
@@ -251,19 +275,40 @@ int main(int argc, char** argv) {
     for (int i = 0; i < kParameterCount; ++i) {
         job.parameters[i] = values[i].load(std::memory_order_relaxed);
     }
+    // The input, the output and the picture are three different files.
+    std::string error;
+    const FileIdentity input = identifyInput(job.inputPath);
+    FileIdentity output, picture;
+    if (!resolveOutput(job.outputPath, output, error) ||
+        (!plotPath.empty() && !resolveOutput(plotPath, picture, error))) {
+        return failure(error);
+    }
+    if (sameFile(input, output)) {
+        return failure(job.outputPath + ": the output would overwrite the input");
+    }
+    if (!plotPath.empty() && sameFile(input, picture)) {
+        return failure(plotPath + ": the picture would overwrite the input");
+    }
+    if (!plotPath.empty() && sameFile(output, picture)) {
+        return failure(plotPath + ": the picture would overwrite the output");
+    }
+
+    SoundInput in;
+    if (!in.open(job.inputPath, error)) {
+        return failure(error);
+    }
+    OutputFormat format;
+    if (!chooseOutputFormat(in.info.format, job.floatOutput, in.info.channels, in.knownFrames(),
+                            format, error)) {
+        return failure(job.outputPath + ": " + error);
+    }
     const std::string settings = settingsLine(values);
     if (!quiet) {
         std::printf("settings: %s\n", settings.c_str());
         std::fflush(stdout);
     }
 
-    std::string error;
-    long long announcedFrames = 0;
-    int sampleRate = 0;
-    if (!probeAudioFile(job.inputPath, announcedFrames, sampleRate, error)) {
-        return failure(error);
-    }
-    LevelTrace trace(announcedFrames, sampleRate);
+    LevelTrace trace(in.knownFrames(), in.info.samplerate);
     if (!plotPath.empty()) {
         job.trace = &trace;
     }
@@ -274,26 +319,32 @@ int main(int argc, char** argv) {
 
     // A full disk or a file size limit is reported as a failed write, not a killed process.
     std::signal(SIGXFSZ, SIG_IGN);
-    removeTemporaryFileOnSignals();
+    cleanUpOnSignals();
 
+    // The sound file and its picture are written beside their targets and replace them together
+    // at the end; a failure of either leaves both targets as they were.
+    TemporaryFile audioFile, pictureFile;
     RenderResult result;
     const auto start = std::chrono::steady_clock::now();
-    const bool rendered = renderFile(job, result, error);
+    bool done = audioFile.create(output, job.outputPath, error) &&
+                renderFile(job, in, format, audioFile, result, error);
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (showProgress) {
         std::fprintf(stderr, "\n");
     }
-    bool drawn = true;
-    if (rendered && !plotPath.empty()) {
+    if (done && !plotPath.empty()) {
         const std::string title =
             "Quorvel Demo: " + baseName(job.inputPath) + " -> " + baseName(job.outputPath);
-        drawn = trace.writePng(plotPath, title, settings, result.thresholdLevel, error);
+        done = pictureFile.create(picture, plotPath, error) &&
+               trace.writePng(pictureFile.descriptor(), plotPath, title, settings,
+                              result.thresholdLevel, error) &&
+               pictureFile.finish(error);
     }
     // The effect's editor font and the plot's text leave the font caches filled for the rest of
     // the process: emptied here, so that a leak checker sees a clean exit.
     releaseFontCaches();
-    if (!rendered || !drawn) {
+    if (!done || !audioFile.commit(error) || (!plotPath.empty() && !pictureFile.commit(error))) {
         return failure(error);
     }
 

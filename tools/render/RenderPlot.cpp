@@ -2,14 +2,18 @@
 
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-constexpr double kLevelFloor = -60.0; // dBFS at the level area's bottom edge
+constexpr double kLevelFloor = -60.0;  // dBFS at the level area's bottom edge
+constexpr double kLevelCeiling = 48.0; // the highest top edge, for outputs far beyond full scale
 constexpr int kRight = plot::kLeft + plot::kColumns;
 
 double toDb(double level) {
@@ -38,8 +42,9 @@ struct Scale {
     int yTop;
     int yBottom;
 
+    // Any value, infinities included, lands inside the area; NaN at its top.
     double y(double value) const {
-        const double clamped = std::clamp(value, bottom, top);
+        const double clamped = std::isnan(value) ? top : std::clamp(value, bottom, top);
         return yTop + (top - clamped) / (top - bottom) * (yBottom - yTop);
     }
 };
@@ -64,7 +69,9 @@ std::string printed(const char* format, double value) {
 // Horizontal grid lines with their labels left of the area.
 void valueAxis(cairo_t* cr, const Scale& scale, double step, const char* label) {
     cairo_set_line_width(cr, 1.0);
-    for (double value = scale.top; value >= scale.bottom - 1e-9; value -= step) {
+    const int lines = static_cast<int>(std::floor((scale.top - scale.bottom) / step + 1e-9));
+    for (int line = 0; line <= lines; ++line) {
+        const double value = scale.top - line * step;
         const double y = std::round(scale.y(value)) + 0.5;
         cairo_set_source_rgb(cr, 0.88, 0.88, 0.88);
         cairo_move_to(cr, plot::kLeft, y);
@@ -89,6 +96,22 @@ double niceStep(double span, int ticks) {
     return 10.0 * power;
 }
 
+cairo_status_t writeToFile(void* closure, const unsigned char* data, unsigned int length) {
+    const int fd = *static_cast<const int*>(closure);
+    while (length > 0) {
+        const ssize_t written = write(fd, data, length);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return CAIRO_STATUS_WRITE_ERROR;
+        }
+        data += written;
+        length -= static_cast<unsigned int>(written);
+    }
+    return CAIRO_STATUS_SUCCESS;
+}
+
 } // namespace
 
 void releaseFontCaches() {
@@ -97,7 +120,7 @@ void releaseFontCaches() {
 }
 
 LevelTrace::LevelTrace(long long totalFrames, int sampleRate)
-    : frames(std::max(totalFrames, 1LL)), rate(sampleRate),
+    : growing(totalFrames < 0), frames(std::max(totalFrames, 1LL)), rate(sampleRate),
       columnFrames((frames + plot::kColumns - 1) / plot::kColumns),
       inputPeak(static_cast<std::size_t>(plot::kColumns), 0.0f),
       outputPeak(static_cast<std::size_t>(plot::kColumns), 0.0f),
@@ -123,21 +146,50 @@ void LevelTrace::raise(std::vector<float>& peaks, long long columnFrames, const 
     }
 }
 
+void LevelTrace::reach(long long end) {
+    if (!growing) {
+        return;
+    }
+    frames = std::max(frames, end);
+    while (end > columnFrames * plot::kColumns) {
+        // Pairs of columns merged into one: the higher peak, the lower gain.
+        for (int c = 0; c < plot::kColumns; ++c) {
+            const auto to = static_cast<std::size_t>(c);
+            if (c < plot::kColumns / 2) {
+                const std::size_t a = 2 * to, b = 2 * to + 1;
+                inputPeak[to] = std::max(inputPeak[a], inputPeak[b]);
+                outputPeak[to] = std::max(outputPeak[a], outputPeak[b]);
+                lowestGain[to] = std::isnan(lowestGain[a]) ? lowestGain[b]
+                                 : std::isnan(lowestGain[b])
+                                     ? lowestGain[a]
+                                     : std::min(lowestGain[a], lowestGain[b]);
+            } else {
+                inputPeak[to] = outputPeak[to] = 0.0f;
+                lowestGain[to] = NAN;
+            }
+        }
+        columnFrames *= 2;
+    }
+}
+
 void LevelTrace::addInput(const float* left, const float* right, long long start, int count) {
+    reach(start + count);
     raise(inputPeak, columnFrames, left, right, start, count);
 }
 
 void LevelTrace::addOutput(const float* left, const float* right, long long start, int count) {
+    reach(start + count);
     raise(outputPeak, columnFrames, left, right, start, count);
 }
 
 void LevelTrace::addGain(long long end, float gain) {
+    reach(end);
     const long long column = std::min<long long>((end - 1) / columnFrames, plot::kColumns - 1);
     float& lowest = lowestGain[static_cast<std::size_t>(std::max(column, 0LL))];
     lowest = std::isnan(lowest) ? gain : std::min(lowest, gain);
 }
 
-bool LevelTrace::writePng(const std::string& path, const std::string& title,
+bool LevelTrace::writePng(int fd, const std::string& path, const std::string& title,
                           const std::string& subtitle, double thresholdLevel,
                           std::string& error) const {
     const int used = static_cast<int>(
@@ -148,8 +200,8 @@ bool LevelTrace::writePng(const std::string& path, const std::string& title,
     for (int c = 0; c < used; ++c) {
         peakDb = std::max(peakDb, toDb(outputPeak[static_cast<std::size_t>(c)]));
     }
-    const Scale level{std::ceil(peakDb / 6.0) * 6.0, kLevelFloor, plot::kLevelTop,
-                      plot::kLevelBottom};
+    const Scale level{std::ceil(std::min(peakDb, kLevelCeiling) / 6.0) * 6.0, kLevelFloor,
+                      plot::kLevelTop, plot::kLevelBottom};
 
     // The gain area is sized by the deepest reduction after the first second (the gain starts
     // from zero when the effect is switched on), at least 6 dB, at most 48 dB.
@@ -276,10 +328,11 @@ bool LevelTrace::writePng(const std::string& path, const std::string& title,
 
     cairo_destroy(cr);
     cairo_surface_flush(surface);
-    const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
+    int descriptor = fd;
+    const cairo_status_t status =
+        cairo_surface_write_to_png_stream(surface, &writeToFile, &descriptor);
     cairo_surface_destroy(surface);
     if (status != CAIRO_STATUS_SUCCESS) {
-        std::remove(path.c_str());
         error = path + ": " + cairo_status_to_string(status);
         return false;
     }

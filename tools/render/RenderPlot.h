@@ -31,6 +31,8 @@ void releaseFontCaches();
 // memory whatever the file's length.
 class LevelTrace {
 public:
+    // `totalFrames` is the announced length, or -1 when it is unknown (a stream): the columns
+    // then widen as the frames arrive.
     LevelTrace(long long totalFrames, int sampleRate);
 
     // Frames [start, start + count) of the unprocessed input or of the output; `right` is null
@@ -43,15 +45,20 @@ public:
     long long framesPerColumn() const { return columnFrames; }
     double seconds() const { return static_cast<double>(frames) / rate; }
 
-    // Writes the picture. `title` and `subtitle` are printed above it; `thresholdLevel` is the
-    // engine's threshold as a linear level.
-    bool writePng(const std::string& path, const std::string& title, const std::string& subtitle,
-                  double thresholdLevel, std::string& error) const;
+    // Writes the picture to the open file `fd` (named `path` in messages). `title` and
+    // `subtitle` are printed above it; `thresholdLevel` is the engine's threshold as a linear
+    // level. Any sample values, infinite and NaN ones included, are drawn within the picture's
+    // ranges.
+    bool writePng(int fd, const std::string& path, const std::string& title,
+                  const std::string& subtitle, double thresholdLevel, std::string& error) const;
 
 private:
+    // For a stream: doubles the frames per column until frame `end - 1` has a column.
+    void reach(long long end);
     static void raise(std::vector<float>& peaks, long long columnFrames, const float* left,
                       const float* right, long long start, int count);
 
+    bool growing; // length unknown: `frames` is the frames seen so far
     long long frames;
     int rate;
     long long columnFrames;
