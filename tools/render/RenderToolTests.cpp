@@ -5,9 +5,11 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -19,6 +21,7 @@
 #include "tests/audio/Reference.h"
 #include "tests/support/PluginModule.h"
 #include "tools/render/ExampleSignal.h"
+#include "tools/render/RenderFile.h"
 #include "tools/render/RenderPlot.h"
 #include "tools/render/RenderSettings.h"
 #include "tools/render/WavFile.h"
@@ -304,6 +307,8 @@ TEST(RenderSettings, PicksTheNearestEditorPositionWithinTheRange) {
 }
 
 // Every bad input: its message, a non-zero exit, and no file left behind (nor a temporary one).
+// Outputs that are not regular files and clashes between input, output and picture are refused;
+// a render stopped by a signal removes its temporary file.
 TEST(RenderTool, RefusesBadInputsAndLeavesNoFile) {
     const std::string folder = freshFolderWithExample("refusals");
     const std::string example = quoted(folder + "/example.wav");
@@ -319,9 +324,12 @@ TEST(RenderTool, RefusesBadInputsAndLeavesNoFile) {
     }
     ASSERT_TRUE(writeSoundFile(folder + "/example.flac", interleaved, 2,
                                SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+    ASSERT_EQ(0, std::system(("mkfifo " + quoted(folder + "/fifo.wav")).c_str()));
     const std::set<std::string> before = filesIn(folder);
     const std::string original = contentsOf(folder + "/example.wav");
     const std::string output = quoted(folder + "/out.wav");
+    // The example on standard input, which then stays open: the render waits for the rest.
+    const std::string slowInput = "(cat " + example + "; sleep 3) | ";
 
     const struct {
         std::string arguments;
@@ -340,6 +348,17 @@ TEST(RenderTool, RefusesBadInputsAndLeavesNoFile) {
          "--ratio 25 is outside the reachable range 1.0:1 to 20.0:1", ""},
         {quoted(folder + "/example.flac") + " " + quoted(folder + "/out.flac") + " --float",
          "FLAC (Free Lossless Audio Codec) files cannot hold 32-bit float samples", ""},
+        {example + " " + quoted(folder + "/fifo.wav"), "is a FIFO; only a regular file", ""},
+        {example + " " + quoted(folder), "is a folder; only a regular file", ""},
+        {example + " " + output + " --plot " + example, "the picture would overwrite the input",
+         ""},
+        {example + " " + output + " --plot " + quoted(folder + "/./out.wav"),
+         "the picture would overwrite the output", ""},
+        {"- " + output + " 2>&1 & sleep 1; kill -TERM $!; wait $!",
+         "stopped by SIGTERM; no output written", slowInput},
+        // A background command starts with SIGQUIT ignored: given back its default first.
+        {"- " + output + " 2>&1 & sleep 1; kill -QUIT $!; wait $!",
+         "stopped by SIGQUIT; no output written", slowInput + "env --default-signal=QUIT "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -387,6 +406,41 @@ TEST(RenderTool, KeepsTheFormatAndCountsClippedSamples) {
     EXPECT_EQ(SF_FORMAT_FLAC | SF_FORMAT_PCM_16, info.format);
     EXPECT_EQ(2, info.channels);
     EXPECT_EQ(static_cast<sf_count_t>(audio.frames()), info.frames);
+
+    // In 32-bit integer files too, every sample beyond full scale lands at the maximum of its
+    // sign, and the others keep their sign. The input holds the 16-bit samples exactly.
+    const StereoAudio samples16 = readOrFail(folder + "/input.wav");
+    std::vector<float> exact;
+    for (std::size_t k = 0; k < samples16.frames(); ++k) {
+        exact.push_back(samples16.left[k]);
+        exact.push_back(samples16.right[k]);
+    }
+    ASSERT_TRUE(
+        writeSoundFile(folder + "/input32.wav", exact, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_32));
+    const ToolRun as32 =
+        runTool(quoted(folder + "/input32.wav") + " " + quoted(folder + "/output32.wav") + loud);
+    ASSERT_EQ(0, as32.status) << as32.output;
+    EXPECT_NE(std::string::npos,
+              as32.output.find("clipped: " + std::to_string(beyond) + " samples"))
+        << as32.output;
+    std::vector<int> samples(interleaved.size());
+    SF_INFO info32{};
+    SNDFILE* file = sf_open((folder + "/output32.wav").c_str(), SFM_READ, &info32);
+    ASSERT_NE(nullptr, file);
+    ASSERT_EQ(info32.frames, sf_readf_int(file, samples.data(), info32.frames));
+    sf_close(file);
+    int wrong = 0;
+    for (std::size_t k = 0; k < wide.frames(); ++k) {
+        for (int channel = 0; channel < 2; ++channel) {
+            const float expected = channel == 0 ? wide.left[k] : wide.right[k];
+            const int actual = samples[2 * k + channel];
+            wrong += expected > 1.0f ? actual != INT_MAX
+                     : expected < -1.0f
+                         ? actual != INT_MIN
+                         : (expected > 0.0f && actual < 0) || (expected < 0.0f && actual > 0);
+        }
+    }
+    EXPECT_EQ(0, wrong);
 }
 
 // The picture: a PNG of the planned size whose gain-reduction area reaches below 0 dB wherever
@@ -439,4 +493,94 @@ TEST(RenderTool, PlotShowsGainReductionWhereTheInputIsAboveThreshold) {
     cairo_surface_destroy(surface);
     EXPECT_GT(checked, 50);
     EXPECT_EQ(checked, reduced);
+}
+
+// Any samples, infinite and NaN ones included, are drawn, in bounded time, within the picture:
+// the column of the infinite input reaches the level area's top edge.
+TEST(RenderTool, PlotDrawsNonFiniteSamples) {
+    const std::string folder = freshFolderWithExample("nonfinite");
+    std::vector<float> samples(44100, 0.25f);
+    samples[11025] = INFINITY;
+    samples[22050] = -INFINITY;
+    samples[33075] = NAN;
+    ASSERT_TRUE(writeSoundFile(folder + "/odd.wav", samples, 1, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    const std::string picture = folder + "/odd.png";
+    const ToolRun run = runTool(quoted(folder + "/odd.wav") + " " + quoted(folder + "/out.wav") +
+                                    " --softclip off --quiet --plot " + quoted(picture),
+                                "timeout 30 ");
+    ASSERT_EQ(0, run.status) << run.output;
+
+    cairo_surface_t* surface = cairo_image_surface_create_from_png(picture.c_str());
+    ASSERT_EQ(CAIRO_STATUS_SUCCESS, cairo_surface_status(surface));
+    EXPECT_EQ(plot::kWidth, cairo_image_surface_get_width(surface));
+    const auto* row = reinterpret_cast<const std::uint32_t*>(
+        cairo_image_surface_get_data(surface) +
+        (plot::kLevelTop + 3) * cairo_image_surface_get_stride(surface));
+    const long long column = 11025 / ((44100 + plot::kColumns - 1) / plot::kColumns);
+    EXPECT_NE(0xFFFFFFu, row[plot::kLeft + column] & 0xFFFFFF);
+    EXPECT_EQ(0xFFFFFFu, row[plot::kLeft + 5] & 0xFFFFFF);
+    cairo_surface_destroy(surface);
+}
+
+// An existing output is replaced where it is: through its link, with its mode, under any name
+// the folder accepts; the input may be standard input.
+TEST(RenderTool, ReplacesAnExistingOutputThroughItsLink) {
+    const std::string folder = freshFolderWithExample("replace");
+    const std::string target = folder + "/take.wav";
+    std::ofstream(target) << "an older take\n";
+    ASSERT_EQ(0, chmod(target.c_str(), 0600));
+    ASSERT_EQ(0, symlink("take.wav", (folder + "/link.wav").c_str()));
+    const std::string longName = folder + "/" + std::string(251, 'n') + ".wav";
+    for (const std::string& output : {folder + "/link.wav", longName}) {
+        const ToolRun run =
+            runTool("- " + quoted(output) + " --quiet < " + quoted(folder + "/example.wav"));
+        ASSERT_EQ(0, run.status) << run.output;
+        EXPECT_EQ(6 * 44100, infoOf(output).frames);
+    }
+    struct stat status;
+    ASSERT_EQ(0, lstat((folder + "/link.wav").c_str(), &status));
+    EXPECT_TRUE(S_ISLNK(status.st_mode));
+    ASSERT_EQ(0, stat(target.c_str(), &status));
+    EXPECT_EQ(0600u, status.st_mode & 07777);
+    EXPECT_EQ(4u, filesIn(folder).size()); // nothing left beside them
+}
+
+// A WAV output that passes 4 GiB is written as RF64 (of unknown length: RF64 that stays WAV when
+// short); another type whose size fields cannot hold the length is refused.
+TEST(RenderFile, ChoosesRF64OrRefusesPastFourGiB) {
+    const long long fourGiB = 1LL << 32;
+    const struct {
+        int format;
+        bool floatOutput;
+        long long frames;
+        bool accepted;
+        int chosen;
+        bool downgrade;
+    } cases[] = {
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_24, false, 600 * 44100, true,
+         SF_FORMAT_WAV | SF_FORMAT_PCM_24, false},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, true, fourGiB / 8, true,
+         SF_FORMAT_RF64 | SF_FORMAT_FLOAT, false},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, false, fourGiB / 8, true,
+         SF_FORMAT_WAV | SF_FORMAT_PCM_16, false},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, false, -1, true, SF_FORMAT_RF64 | SF_FORMAT_PCM_16,
+         true},
+        {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, true, fourGiB / 8, false, 0, false},
+        {SF_FORMAT_CAF | SF_FORMAT_PCM_24, false, fourGiB, true, SF_FORMAT_CAF | SF_FORMAT_PCM_24,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.format) + " " + std::to_string(c.frames));
+        OutputFormat chosen;
+        std::string error;
+        ASSERT_EQ(c.accepted,
+                  chooseOutputFormat(c.format, c.floatOutput, 2, c.frames, chosen, error));
+        if (c.accepted) {
+            EXPECT_EQ(c.chosen, chosen.format);
+            EXPECT_EQ(c.downgrade, chosen.downgradeWhenShort);
+        } else {
+            EXPECT_NE(std::string::npos, error.find("CAF, W64 and RF64 files hold any length"))
+                << error;
+        }
+    }
 }
