@@ -240,3 +240,22 @@ void cleanUpOnSignals() {
         }
     }
 }
+
+CommitWithoutSignals::CommitWithoutSignals() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : kCleanedSignals) {
+        sigaddset(&held, signal);
+    }
+    sigprocmask(SIG_BLOCK, &held, &previous);
+}
+
+CommitWithoutSignals::~CommitWithoutSignals() {
+    for (int signal : kCleanedSignals) {
+        struct sigaction current {};
+        if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == &onSignal) {
+            std::signal(signal, SIG_DFL);
+        }
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}

@@ -4,6 +4,7 @@
 // its mode and owner, and anything that is not a regular file is refused.
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <string>
@@ -59,3 +60,17 @@ private:
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT remove the temporary files and end the process with
 // 128 + the signal's number; a signal the caller ignored stays ignored.
 void cleanUpOnSignals();
+
+// Holds those signals while the outputs are renamed one after another, so that they replace
+// their targets all or not at all. One that arrives meanwhile then ends the process as if it
+// had come just after: with the signal's default action, the outputs in place.
+class CommitWithoutSignals {
+public:
+    CommitWithoutSignals();
+    ~CommitWithoutSignals();
+    CommitWithoutSignals(const CommitWithoutSignals&) = delete;
+    CommitWithoutSignals& operator=(const CommitWithoutSignals&) = delete;
+
+private:
+    sigset_t previous;
+};

@@ -344,7 +344,11 @@ int main(int argc, char** argv) {
     // The effect's editor font and the plot's text leave the font caches filled for the rest of
     // the process: emptied here, so that a leak checker sees a clean exit.
     releaseFontCaches();
-    if (!done || !audioFile.commit(error) || (!plotPath.empty() && !pictureFile.commit(error))) {
+    if (done) {
+        const CommitWithoutSignals held;
+        done = audioFile.commit(error) && (plotPath.empty() || pictureFile.commit(error));
+    }
+    if (!done) {
         return failure(error);
     }
 
