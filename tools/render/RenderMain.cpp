@@ -335,7 +335,8 @@ int main(int argc, char** argv) {
     }
     if (done && !plotPath.empty()) {
         const std::string title =
-            "Quorvel Demo: " + baseName(job.inputPath) + " -> " + baseName(job.outputPath);
+            "Quorvel Demo: " + (job.inputPath == "-" ? "standard input" : baseName(job.inputPath)) +
+            " -> " + baseName(job.outputPath);
         done = pictureFile.create(picture, plotPath, error) &&
                trace.writePng(pictureFile.descriptor(), plotPath, title, settings,
                               result.thresholdLevel, error) &&
