@@ -184,6 +184,12 @@ bool TemporaryFile::create(const FileIdentity& output, const std::string& shownN
     return true;
 }
 
+void TemporaryFile::startWriteBack() {
+#ifdef SYNC_FILE_RANGE_WRITE
+    sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 bool TemporaryFile::finish(std::string& error) {
     mode_t mode = 0;
     if (target.exists) {

@@ -44,6 +44,9 @@ public:
     // Opens the temporary file for `target` (named `shownName` in messages).
     bool create(const FileIdentity& target, const std::string& shownName, std::string& error);
     int descriptor() const { return fd; }
+    // Starts writing what has been written so far to disk, without waiting: the flush at the end
+    // then has little left to do.
+    void startWriteBack();
     // Gives the file the target's mode and, where the user may, its owner (a new file the mode a
     // plainly created one gets), flushes it to disk and closes it.
     bool finish(std::string& error);

@@ -20,6 +20,8 @@ namespace {
 // Large reads and writes: libsndfile converts whole chunks, and the effect sees host blocks
 // inside them.
 constexpr int kChunkFrames = 32768;
+// The output goes to disk as it is written, a few megabytes at a time.
+constexpr int kChunksPerWriteBack = 16;
 
 // The host side of the conversation: the effect asks only for the host's version.
 VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
@@ -253,6 +255,7 @@ bool renderFile(const RenderJob& job, SoundInput& input, const OutputFormat& for
         sf_command(out.file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     }
     long long done = 0;
+    long long chunksWritten = 0;
     for (;;) {
         sf_count_t got = 0;
         while (got < chunk) {
@@ -323,6 +326,9 @@ bool renderFile(const RenderJob& job, SoundInput& input, const OutputFormat& for
             return false;
         }
         done += frames;
+        if (++chunksWritten % kChunksPerWriteBack == 0) {
+            output.startWriteBack();
+        }
         if (job.progress && input.knownFrames() > 0) {
             job.progress(std::min(1.0, static_cast<double>(done) / info.frames));
         }
