@@ -16,24 +16,43 @@ constexpr double kLevelFloor = -60.0;  // dBFS at the level area's bottom edge
 constexpr double kLevelCeiling = 48.0; // the highest top edge, for outputs far beyond full scale
 constexpr int kRight = plot::kLeft + plot::kColumns;
 
+// A NaN level (from a NaN sample) is drawn as the loudest there is.
 double toDb(double level) {
+    if (std::isnan(level)) {
+        return INFINITY;
+    }
     return level > 0.0 ? 20.0 * std::log10(level) : -INFINITY;
 }
 
+// The higher of two peaks, where a NaN stays: it marks a column holding a NaN sample.
+float louder(float peak, float magnitude) {
+    return magnitude > peak || magnitude != magnitude ? magnitude : peak;
+}
+
 // The largest magnitude in eight independent lanes, which the compiler turns into vector
-// maxima (a single running maximum would be a serial chain it must keep in order).
+// maxima (a single running maximum would be a serial chain it must keep in order); NaN if a
+// sample is NaN. x - x is NaN only for an infinite or NaN sample, and a sum once NaN stays so.
 float peakMagnitude(const float* samples, int count) {
     float lanes[8] = {};
+    float nonFinite[8] = {};
     int k = 0;
     for (; k + 8 <= count; k += 8) {
         for (int lane = 0; lane < 8; ++lane) {
-            lanes[lane] = std::max(lanes[lane], std::fabs(samples[k + lane]));
+            const float x = samples[k + lane];
+            lanes[lane] = std::max(lanes[lane], std::fabs(x));
+            nonFinite[lane] += x - x;
         }
     }
     for (; k < count; ++k) {
         lanes[0] = std::max(lanes[0], std::fabs(samples[k]));
+        nonFinite[0] += samples[k] - samples[k];
     }
-    return *std::max_element(lanes, lanes + 8);
+    const float peak = *std::max_element(lanes, lanes + 8);
+    float sum = 0.0f;
+    for (float lane : nonFinite) {
+        sum += lane;
+    }
+    return std::isnan(sum) && !std::isinf(peak) ? NAN : peak;
 }
 
 struct Scale {
@@ -136,10 +155,10 @@ void LevelTrace::raise(std::vector<float>& peaks, long long columnFrames, const 
         const long long remaining =
             column == plot::kColumns - 1 ? count - done : (column + 1) * columnFrames - frame;
         const int end = done + static_cast<int>(std::min<long long>(count - done, remaining));
-        float peak = std::max(peakMagnitude(left + done, end - done),
-                              peaks[static_cast<std::size_t>(column)]);
+        float peak =
+            louder(peaks[static_cast<std::size_t>(column)], peakMagnitude(left + done, end - done));
         if (right != nullptr) {
-            peak = std::max(peak, peakMagnitude(right + done, end - done));
+            peak = louder(peak, peakMagnitude(right + done, end - done));
         }
         peaks[static_cast<std::size_t>(column)] = peak;
         done = end;
@@ -157,8 +176,8 @@ void LevelTrace::reach(long long end) {
             const auto to = static_cast<std::size_t>(c);
             if (c < plot::kColumns / 2) {
                 const std::size_t a = 2 * to, b = 2 * to + 1;
-                inputPeak[to] = std::max(inputPeak[a], inputPeak[b]);
-                outputPeak[to] = std::max(outputPeak[a], outputPeak[b]);
+                inputPeak[to] = louder(inputPeak[a], inputPeak[b]);
+                outputPeak[to] = louder(outputPeak[a], outputPeak[b]);
                 lowestGain[to] = std::isnan(lowestGain[a]) ? lowestGain[b]
                                  : std::isnan(lowestGain[b])
                                      ? lowestGain[a]
