@@ -30,31 +30,3 @@ bool readAudioFile(const std::string& path, StereoAudio& audio, std::string& err
     }
     return true;
 }
-
-bool writeWavFile(const std::string& path, const StereoAudio& audio, WavEncoding encoding,
-                  std::string& error) {
-    SF_INFO info{};
-    info.samplerate = audio.sampleRate;
-    info.channels = 2;
-    info.format =
-        SF_FORMAT_WAV | (encoding == WavEncoding::Pcm24 ? SF_FORMAT_PCM_24 : SF_FORMAT_FLOAT);
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) {
-        error = path + ": " + sf_strerror(nullptr);
-        return false;
-    }
-    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    std::vector<float> interleaved(audio.frames() * 2);
-    for (std::size_t k = 0; k < audio.frames(); ++k) {
-        interleaved[2 * k] = audio.left[k];
-        interleaved[2 * k + 1] = audio.right[k];
-    }
-    const sf_count_t written =
-        sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(audio.frames()));
-    const int closed = sf_close(file);
-    if (written != static_cast<sf_count_t>(audio.frames()) || closed != 0) {
-        error = path + ": write failed";
-        return false;
-    }
-    return true;
-}

@@ -1,4 +1,4 @@
-// Stereo audio files through libsndfile: any format it reads in, WAV out.
+// Stereo audio files read through libsndfile, in any format it reads.
 #pragma once
 
 #include <string>
@@ -12,12 +12,6 @@ struct StereoAudio {
     std::size_t frames() const { return left.size(); }
 };
 
-enum class WavEncoding { Pcm24, Float32 };
-
 // Reads a mono or stereo file as 32-bit float samples (a mono file feeds both channels).
 // Returns false and sets `error` if the file cannot be read or has more than two channels.
 bool readAudioFile(const std::string& path, StereoAudio& audio, std::string& error);
-
-// Writes a two-channel WAV file. PCM samples beyond full scale are clipped.
-bool writeWavFile(const std::string& path, const StereoAudio& audio, WavEncoding encoding,
-                  std::string& error);
