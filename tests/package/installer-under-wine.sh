@@ -26,7 +26,9 @@ c="$prefix/drive_c"
 reg="$c/windows/system32/reg.exe"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QuorvelDemo'
 maker_key='HKLM\Software\Almacor\Quorvel Demo'
-uninstaller_dir='C:\Program Files (x86)\Almacor\Quorvel Demo'
+# The uninstaller's folder, chosen with /D= and without spaces: Wine quotes an argument with
+# spaces, and the uninstaller's _?= (run in place, and end only when done) must be unquoted.
+uninstaller_dir='C:\Almacor\QuorvelDemo'
 
 failures=0
 fail() {
@@ -44,8 +46,7 @@ expect_gone() {
     [ ! -e "$c/$1" ] || fail "C:/$1 is still there after the uninstaller"
 }
 uninstall() {
-    # _?= runs the uninstaller in place, so that it ends when it is done.
-    wine_run "$c/Program Files (x86)/Almacor/Quorvel Demo/uninstall.exe" /S "_?=$uninstaller_dir"
+    wine_run "$c/Almacor/QuorvelDemo/uninstall.exe" /S "_?=$uninstaller_dir"
     "$run" "$prefix" "$reg" query "$uninstall_key" /reg:64 >/dev/null 2>&1 &&
         fail "the uninstall entry is still there after the uninstaller"
     "$run" "$prefix" "$reg" query "$maker_key" /reg:64 >/dev/null 2>&1 &&
@@ -57,7 +58,7 @@ mkdir -p "$c/Hosts/Vst32"
 echo other >"$c/Hosts/Vst32/Other.dll"
 wine_run "$reg" add 'HKLM\SOFTWARE\VST' /v VSTPluginsPath /d 'C:\Hosts\Vst32' /reg:32 /f
 wine_run "$reg" add 'HKLM\SOFTWARE\VST' /v VSTPluginsPath /d 'C:\Hosts\Vst64' /reg:64 /f
-wine_run "$setup" /S
+wine_run "$setup" /S "/D=$uninstaller_dir"
 expect_dll Hosts/Vst32/QuorvelDemo.dll "$dll32"
 expect_dll Hosts/Vst64/QuorvelDemo.dll "$dll64"
 entry="$("$run" "$prefix" "$reg" query "$uninstall_key" /reg:64 2>&1)"
@@ -73,7 +74,7 @@ expect_gone Hosts/Vst64
 # 2. VSTPluginsPath unset: the usual 32-bit folder, and the 64-bit one chosen by its switch.
 wine_run "$reg" delete 'HKLM\SOFTWARE\VST' /f /reg:32
 wine_run "$reg" delete 'HKLM\SOFTWARE\VST' /f /reg:64
-wine_run "$setup" /S '/VST64DIR=C:\Chosen64'
+wine_run "$setup" /S '/VST64DIR=C:\Chosen64' "/D=$uninstaller_dir"
 expect_dll "Program Files (x86)/VstPlugins/QuorvelDemo.dll" "$dll32"
 expect_dll Chosen64/QuorvelDemo.dll "$dll64"
 uninstall
