@@ -14,3 +14,14 @@ if(WIN32)
     # The DLL imports system DLLs only: the compiler's runtime is linked in.
     add_link_options(-static-libgcc -static-libstdc++ -static)
 endif()
+
+# Reproducible binaries: no build paths (the trees are named relative to themselves in
+# __FILE__ and debug information) and, in the DLLs, no link time stamp in the PE header.
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+if(WIN32)
+    add_link_options(-Wl,--no-insert-timestamp)
+else()
+    # Symbols bound at load, not on first call (from the audio thread, under the dynamic
+    # loader's lock), and the relocated data read-only after.
+    add_link_options(-Wl,-z,relro,-z,now)
+endif()

@@ -4,6 +4,7 @@
 #   dist/win32/QuorvelDemo.dll   the product: 32-bit Windows DLL
 #   dist/win64/QuorvelDemo.dll   64-bit Windows DLL
 #   dist/linux/QuorvelDemo.so    Linux shared object (and the native tests and tools in build/native)
+# then makes the installer, the Debian package and the archives from them (tools/package.sh).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -15,3 +16,4 @@ for preset in win32 win64 native; do
     cmake --install "build/$preset" --prefix dist >/dev/null
 done
 echo "build: plug-ins in $root/dist (win32, win64, linux)"
+tools/package.sh

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever a job needs and is missing.
 #   install-deps.sh main   the build and the main job: compilers, libraries, packaging tools
-#                          (no Wine, no i386 architecture)
-#   install-deps.sh test   also what the tests need: Wine, Xvfb, clang; 32-bit Wine (wine32:i386)
-#                          only where the kernel runs 32-bit x86 programs
+#                          (NSIS, zip, dpkg-dev; no Wine, no i386 architecture)
+#   install-deps.sh test   also what the tests need: Wine, Xvfb, clang, lintian, unzip; 32-bit
+#                          Wine (wine32:i386) only where the kernel runs 32-bit x86 programs
 # An `apt-get update` that fails for one list (a mirror mid-sync) does not stop it: apt keeps the
 # lists it has. A package that cannot be installed is a failure that names it, with one
 # exception: where Debian's archive cannot provide 32-bit Wine (its i386 lists out of step with
@@ -21,11 +21,13 @@ main_packages=(
     libxcb1-dev libxcb-xtest0-dev libxcb-xfixes0-dev
     g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+    nsis zip dpkg-dev
 )
 test_packages=(
     imagemagick xdotool x11-utils
     wine wine64 xvfb xauth
     clang-14 libclang-rt-14-dev
+    lintian unzip
 )
 
 case "$mode" in
