@@ -46,6 +46,12 @@ struct BlockJob {
     OutputMode output = OutputMode::None;
     float* outLeft = nullptr;
     float* outRight = nullptr;
+
+    // Whether the processed samples are written back into the input channel (in place). An
+    // input channel that is not written is only read; its processed samples reach only the
+    // output channels.
+    bool writeBackLeft = true;
+    bool writeBackRight = true;
 };
 
 void runBlockScalar(const BlockJob& job);
