@@ -304,8 +304,8 @@ void hostOrders(Context& context) {
           std::to_string(files) + " before, " + std::to_string(openFileCount()) + " after");
 }
 
-// 200 open/close cycles, while another thread makes and closes instances (each making and
-// deleting the editor's bitmaps and font), as hosts that load plug-ins off the UI thread do.
+// 200 open/close cycles, while another thread makes and closes instances (whose editors make
+// nothing until they open), as hosts that load plug-ins off the UI thread do.
 void cycles(Context& context) {
     Instance instance(context.module.newInstance());
     instance.startUp();
