@@ -162,6 +162,10 @@ void DynamicsEngine::processBlock(float* left, float* right, std::int32_t count,
         job.output = outputs.replace ? OutputMode::Replace : OutputMode::Add;
         job.outLeft = outputs.left;
         job.outRight = outputs.right;
+        // The result goes back into an input channel only where the host gave that buffer as
+        // an output too; the other input channels are left as they were.
+        job.writeBackLeft = left == outputs.left || left == outputs.right;
+        job.writeBackRight = right == outputs.left || right == outputs.right;
     }
     if (!job.active && job.inputPeak == nullptr && job.outputPeak == nullptr &&
         job.output == OutputMode::None) {

@@ -37,9 +37,10 @@ public:
     // The block routine's passes in one: the input meter over the unprocessed input, process()
     // (also with count <= 0, and with Active off, where the samples pass unchanged), the output
     // meter over the processed signal, then the copy or sum into the output channels. Every
-    // result equals that sequence of separate passes; the meters and the gain are published as
+    // output equals that sequence of separate passes; the meters and the gain are published as
     // the block advances rather than sample by sample. Each output channel must be one of the
-    // two input channels or overlap neither of them.
+    // two input channels or overlap neither of them. With output channels, an input channel
+    // is written only when it is also an output channel; the others are read, never written.
     void processBlock(float* left, float* right, std::int32_t count, const ParamBytes* params,
                       float sampleRate, const BlockOutputs& outputs);
 

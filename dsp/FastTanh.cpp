@@ -111,7 +111,10 @@ bool cpuRunsAvx2() {
 
 SimdLevel detectSimdLevel() {
 #if QUORVEL_TANH_X86
-    return cpuRunsAvx2() ? SimdLevel::Avx2 : SimdLevel::Sse2;
+    // Asked once per process: under a hypervisor every CPUID traps, and hosts make instances
+    // by the hundred when they scan.
+    static const bool avx2 = cpuRunsAvx2();
+    return avx2 ? SimdLevel::Avx2 : SimdLevel::Sse2;
 #else
     return SimdLevel::Scalar;
 #endif

@@ -32,12 +32,25 @@ void registerEditorClass(const char* className) {
 
 CompressorEditor::CompressorEditor(EffectBase* owner, const EditorView& view,
                                    const EditorNames& names)
-    : EditorBase(owner), view(view), names(names) {
-    textFont = CreateFontA(layout::kFontHeight, 0, 0, 0, 0, FALSE, FALSE, FALSE, kAnsiCharSet, 0, 0,
-                           0, 0, layout::kFontFace);
-    backgroundBitmap = LoadBitmapA(moduleHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND));
-    knobStripBitmap = LoadBitmapA(moduleHandle(), MAKEINTRESOURCEA(IDB_KNOB_STRIP));
-    lampBitmap = LoadBitmapA(moduleHandle(), MAKEINTRESOURCEA(IDB_LAMP));
+    : EditorBase(owner), view(view), names(names) {}
+
+// Hosts make instances by the hundred to scan them and never open most editors: the font and
+// the bitmaps (and with them the font machinery and the drawing library's state) are made when
+// the first window opens, and kept until the editor goes.
+void CompressorEditor::makeResources() {
+    if (textFont == nullptr) {
+        textFont = CreateFontA(layout::kFontHeight, 0, 0, 0, 0, FALSE, FALSE, FALSE, kAnsiCharSet,
+                               0, 0, 0, 0, layout::kFontFace);
+    }
+    if (backgroundBitmap == nullptr) {
+        backgroundBitmap = LoadBitmapA(moduleHandle(), MAKEINTRESOURCEA(IDB_BACKGROUND));
+    }
+    if (knobStripBitmap == nullptr) {
+        knobStripBitmap = LoadBitmapA(moduleHandle(), MAKEINTRESOURCEA(IDB_KNOB_STRIP));
+    }
+    if (lampBitmap == nullptr) {
+        lampBitmap = LoadBitmapA(moduleHandle(), MAKEINTRESOURCEA(IDB_LAMP));
+    }
 }
 
 CompressorEditor::~CompressorEditor() {
@@ -69,6 +82,7 @@ VstInt32 CompressorEditor::open(void* parent) {
     // A host that opens twice without closing gets the old window replaced, not leaked.
     close();
 
+    makeResources();
     parentWindow = parent;
     ++editorClassUseCount;
     if (editorClassUseCount == 1) {

@@ -22,7 +22,7 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 class CompressorEditor : public EditorBase {
 public:
-    // Creates the text font and loads the three bitmaps from the library's resources. The
+    // Makes nothing yet: the text font and the three bitmaps are made by the first open. The
     // view's references must outlive the editor.
     CompressorEditor(EffectBase* owner, const EditorView& view, const EditorNames& names);
     // Takes down a window the host left open, then deletes the GDI objects.
@@ -59,6 +59,9 @@ private:
     void onWindowDestroyed(HWND target);
     // Destroys the window (if one still exists) and gives back this editor's class use.
     void releaseWindow();
+    // Creates the text font and loads the three bitmaps from the library's resources, each
+    // that does not exist yet.
+    void makeResources();
 
     const EditorView view;
     const EditorNames names;

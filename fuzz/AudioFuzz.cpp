@@ -181,7 +181,7 @@ private:
             outputs[1] = inputs[1] + shift;
         }
 
-        // What the input held before the call: the engine works in place on it.
+        // What the input held before the call: only the output buffers may change.
         auto heldLeft = channel(frames);
         auto heldRight = channel(frames);
         if (count > 0) {
@@ -203,6 +203,13 @@ private:
         }
 
         checkState();
+        // The inputs are the host's: untouched unless they are the outputs too (in place),
+        // and where an output overlaps them in part, untouched before it.
+        const std::size_t unwritten = sharing == 2 ? 0 : overlapping ? shift : count;
+        for (std::size_t k = 0; k < unwritten; ++k) {
+            FUZZ_CHECK(bitsOf(inputs[0][k]) == bitsOf(heldLeft[k]));
+            FUZZ_CHECK(bitsOf(inputs[1][k]) == bitsOf(heldRight[k]));
+        }
         if (frames <= 0) {
             FUZZ_CHECK(bitsOf(effect->engine.smoothedGain.load()) == gainBefore);
             FUZZ_CHECK(bitsOf(effect->inputPeak.load()) == inputPeakBefore);

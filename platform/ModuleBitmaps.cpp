@@ -1,5 +1,8 @@
 #include "platform/ModuleBitmaps.h"
 
+#include <algorithm>
+#include <map>
+#include <mutex>
 #include <utility>
 
 #include "resources/BmpFile.h"
@@ -21,6 +24,26 @@ bool decodeBitmapFile(const std::uint8_t* data, std::size_t size, DecodedBitmap&
 }
 
 bool loadModuleBitmap(int id, DecodedBitmap& bitmap) {
-    const EmbeddedBitmap* resource = findEmbeddedBitmap(id);
-    return resource != nullptr && decodeBitmapFile(resource->data, resource->size, bitmap);
+    // Each embedded bitmap is decoded once per process and copied for every editor after: an
+    // editor opening is then a copy of the pixels, not a decode. The cache lives as long as
+    // the module, which stays loaded once loaded.
+    static std::mutex mutex;
+    static std::map<int, DecodedBitmap> decoded;
+    const std::lock_guard<std::mutex> lock(mutex);
+    auto found = decoded.find(id);
+    if (found == decoded.end()) {
+        const EmbeddedBitmap* resource = findEmbeddedBitmap(id);
+        DecodedBitmap fresh;
+        if (resource == nullptr || !decodeBitmapFile(resource->data, resource->size, fresh)) {
+            return false;
+        }
+        found = decoded.emplace(id, std::move(fresh)).first;
+    }
+    // Sized, then filled: a copy-construction would make the module need a newer libstdc++.
+    const DecodedBitmap& cached = found->second;
+    bitmap.width = cached.width;
+    bitmap.height = cached.height;
+    bitmap.pixels.resize(cached.pixels.size());
+    std::copy(cached.pixels.begin(), cached.pixels.end(), bitmap.pixels.begin());
+    return true;
 }

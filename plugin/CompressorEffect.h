@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "dsp/DynamicsEngine.h"
@@ -31,6 +32,10 @@ public:
     // The shared block routine behind process (replace = false) and processReplacing.
     void processBlock(float** inputs, float** outputs, VstInt32 sampleFrames, bool replace);
 
+    // Working copy of the inputs for blocks whose channels overlap in part: two channels of
+    // 4096 frames (a longer block of that kind is processed in the host's input buffers).
+    static constexpr std::size_t kOverlapWorkSamples = 2 * 4096;
+
     // Editor interaction state: touched only on the UI thread.
     std::uint8_t activeKnob = 0; // 0: no drag; 1 to 6: the knob being dragged
     std::int32_t dragLastY = 0;  // client y of the last press or handled drag step
@@ -46,4 +51,10 @@ public:
     void setParameterValue(int index, float value) {
         parameters[index].store(value, std::memory_order_relaxed);
     }
+
+private:
+    void processOverlappingBlock(float* inLeft, float* inRight, float* outLeft, float* outRight,
+                                 VstInt32 sampleFrames, bool replace, const ParamBytes& snapshot,
+                                 float rate);
+    float overlapWork[kOverlapWorkSamples];
 };

@@ -1,7 +1,9 @@
 // The audio-thread side of the effect: the block routine behind both processing entries.
 #include "plugin/CompressorEffect.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "dsp/OutputSum.h"
 #include "dsp/PeakMeter.h"
@@ -26,8 +28,9 @@ void CompressorEffect::process(float** inputs, float** outputs, VstInt32 sampleF
     processBlock(inputs, outputs, sampleFrames, false);
 }
 
-// Snapshot, input meter, engine (in place on the host's input buffers), output meter, then
-// copy or add into the outputs. Allocates nothing, locks nothing.
+// Snapshot, input meter, engine, output meter, then copy or add into the outputs. The host's
+// input buffers are read, never written, unless the host gave the same buffer as an output.
+// Allocates nothing, locks nothing.
 void CompressorEffect::processBlock(float** inputs, float** outputs, VstInt32 sampleFrames,
                                     bool replace) {
     float* inLeft = inputs[0];
@@ -59,19 +62,80 @@ void CompressorEffect::processBlock(float** inputs, float** outputs, VstInt32 sa
         engine.processBlock(inLeft, inRight, sampleFrames, &snapshot, rate, out);
         return;
     }
+    processOverlappingBlock(inLeft, inRight, outLeft, outRight, sampleFrames, replace, snapshot,
+                            rate);
+}
 
-    // Channels that overlap in part: the passes one after the other over the whole block.
-    updatePeakMeter(inputPeak, inLeft, inRight, sampleFrames);
-    engine.process(inLeft, inRight, sampleFrames, &snapshot, rate);
-    updatePeakMeter(outputPeak, inLeft, inRight, sampleFrames);
-    for (VstInt32 k = 0; k < sampleFrames; ++k) {
-        if (replace) {
-            outLeft[k] = inLeft[k];
-            outRight[k] = inRight[k];
-        } else {
-            // The sum is formed in single precision: one rounding, as storing it would do.
-            outLeft[k] = quorvel::outputSum(outLeft[k], inLeft[k]);
-            outRight[k] = quorvel::outputSum(outRight[k], inRight[k]);
+namespace {
+
+using Address = std::uintptr_t;
+
+Address addressOf(const float* p) {
+    return reinterpret_cast<Address>(p);
+}
+
+// True when `p` is one of the n samples from `first`.
+bool within(const float* p, const float* first, std::size_t n) {
+    return addressOf(p) >= addressOf(first) && addressOf(p) < addressOf(first + n);
+}
+
+} // namespace
+
+// Channels that overlap in part (a host bug, but not one to crash on): the passes one after the
+// other over the whole block, the engine working on a copy of the inputs in `overlapWork`. The
+// copy keeps the two channels' distance when they overlap each other, so the engine sees what
+// it would see in the host's buffers. The output pass then reads every sample where the plain
+// passes in place would have found it: in a host buffer once an earlier output store has
+// written there, else in the copy for an address of the inputs, else in the host buffer.
+void CompressorEffect::processOverlappingBlock(float* inLeft, float* inRight, float* outLeft,
+                                               float* outRight, VstInt32 sampleFrames, bool replace,
+                                               const ParamBytes& snapshot, float rate) {
+    const auto n = static_cast<std::size_t>(sampleFrames);
+    float* workLeft = nullptr;
+    float* workRight = nullptr;
+    if (within(inLeft, inRight, n) || within(inRight, inLeft, n)) {
+        const float* first = inLeft < inRight ? inLeft : inRight;
+        const float* last = inLeft < inRight ? inRight : inLeft;
+        const std::size_t span = static_cast<std::size_t>(last - first) + n;
+        if (span <= kOverlapWorkSamples) {
+            std::memcpy(overlapWork, first, span * sizeof(float));
+            workLeft = overlapWork + (inLeft - first);
+            workRight = overlapWork + (inRight - first);
         }
+    } else if (2 * n <= kOverlapWorkSamples) {
+        std::memcpy(overlapWork, inLeft, n * sizeof(float));
+        std::memcpy(overlapWork + n, inRight, n * sizeof(float));
+        workLeft = overlapWork;
+        workRight = overlapWork + n;
+    }
+    if (workLeft == nullptr) {
+        // Longer than the copy holds: in place on the host's inputs, as the passes are written.
+        workLeft = inLeft;
+        workRight = inRight;
+    }
+
+    updatePeakMeter(inputPeak, inLeft, inRight, sampleFrames);
+    engine.process(workLeft, workRight, sampleFrames, &snapshot, rate);
+    updatePeakMeter(outputPeak, workLeft, workRight, sampleFrames);
+
+    // The sample at p as frame k of the output pass finds it (second: for channel 1).
+    const auto read = [&](const float* p, std::size_t k, bool second) {
+        if (within(p, outLeft, second ? k + 1 : k) || within(p, outRight, k)) {
+            return *p; // already written by this pass
+        }
+        if (within(p, inLeft, n)) {
+            return workLeft[p - inLeft];
+        }
+        if (within(p, inRight, n)) {
+            return workRight[p - inRight];
+        }
+        return *p;
+    };
+    for (std::size_t k = 0; k < n; ++k) {
+        const float left = read(inLeft + k, k, false);
+        // The sum is formed in single precision: one rounding, as storing it would do.
+        outLeft[k] = replace ? left : quorvel::outputSum(read(outLeft + k, k, false), left);
+        const float right = read(inRight + k, k, true);
+        outRight[k] = replace ? right : quorvel::outputSum(read(outRight + k, k, true), right);
     }
 }

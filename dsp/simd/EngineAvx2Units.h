@@ -167,8 +167,9 @@ struct Ops {
         return silenceInfiniteTimesZero(product, x);
     }
 
-    static void finish(float* l, float* r, bool mono, const float* gain, double outputGain,
-                       bool clip, double* level, float* outL, float* outR, bool add) {
+    static void finish(const float* l, const float* r, bool mono, const float* gain,
+                       double outputGain, bool clip, double* level, float* backL, float* backR,
+                       float* outL, float* outR, bool add) {
         const __m256d g = _mm256_cvtps_pd(_mm_loadu_ps(gain));
         const __m256d og = _mm256_set1_pd(outputGain);
         __m128 left = scaled(l, g, og);
@@ -177,13 +178,7 @@ struct Ops {
             softClip(left, right);
         }
         _mm256_storeu_pd(level, _mm256_cvtps_pd(candidates(left, right, mono)));
-        _mm_storeu_ps(l, left);
-        if (!mono) {
-            _mm_storeu_ps(r, right);
-        }
-        if (outL != nullptr) {
-            copyOut(l, r, outL, outR, add);
-        }
+        storeUnit(left, right, mono, backL, backR, outL, outR, add);
     }
 
     static void apply(const float* l, const float* r, bool mono, const float* gain,
@@ -194,18 +189,12 @@ struct Ops {
         _mm_storeu_ps(processed + kUnit, mono ? _mm_setzero_ps() : scaled(r, g, og));
     }
 
-    static void complete(float* l, float* r, bool mono, const float* processed, double* level,
-                         float* outL, float* outR, bool add) {
+    static void complete(bool mono, const float* processed, double* level, float* backL,
+                         float* backR, float* outL, float* outR, bool add) {
         const __m128 left = _mm_loadu_ps(processed);
         const __m128 right = _mm_loadu_ps(processed + kUnit);
         _mm256_storeu_pd(level, _mm256_cvtps_pd(candidates(left, right, mono)));
-        _mm_storeu_ps(l, left);
-        if (!mono) {
-            _mm_storeu_ps(r, right);
-        }
-        if (outL != nullptr) {
-            copyOut(l, r, outL, outR, add);
-        }
+        storeUnit(left, right, mono, backL, backR, outL, outR, add);
     }
 
     static void tanh(float* data, int n) { tanh_levels::tanhBlockAvx2(data, n); }

@@ -38,8 +38,12 @@
 // Order of memory accesses. A step's input is read (prepare) before it is overwritten in place
 // (finish or complete), and a unit's output copy happens after everything that reads the
 // unit's processed samples. Each output buffer is one of the input buffers or disjoint
-// from them, so the output buffers and the input buffers end exactly as the plain sequence of
-// passes (input meter, engine, output meter, copy) leaves them.
+// from them, so the output buffers end exactly as the plain sequence of passes (input meter,
+// engine, output meter, copy) leaves them. With output buffers, the processed samples are
+// written back only into an input channel that is also an output buffer (the host asked for
+// the result there); the other input channels are only read, and their processed samples go
+// from registers straight to the outputs. The plain sequence would have read them back from
+// the input buffer, which nothing else writes: the same values.
 //
 // Stack: kRing step records of 5 x kStep doubles and 3 x kStep floats (4.2 KB, aligned to a
 // cache line by hand) and small temporaries: the compiled block function reserves 4.5 to
@@ -178,6 +182,22 @@ inline Frames framesAt(const BlockJob& job, int first) {
     return f;
 }
 
+// Which input channels get the processed samples back, fixed for the whole block: both (in
+// place, and the engine on its own), neither (outputs apart from the inputs: the usual host),
+// or as the job says (an output in one input channel only). Fixed at compile time for the first
+// two, so that the interleaved steps carry no test and no pointer more than they need.
+enum class WriteBack { Both, None, AsTheJobSays };
+
+template <WriteBack kBack> QUORVEL_ENGINE_INLINE float* backOf(bool written, float* p) {
+    if constexpr (kBack == WriteBack::Both) {
+        return p;
+    } else if constexpr (kBack == WriteBack::None) {
+        return nullptr;
+    } else {
+        return written ? p : nullptr;
+    }
+}
+
 template <class Ops>
 QUORVEL_ENGINE_INLINE bool prepareUnit(const BlockJob& job, bool mono, const Frames& f,
                                        StepRecord& rec, int u) {
@@ -188,12 +208,14 @@ QUORVEL_ENGINE_INLINE bool prepareUnit(const BlockJob& job, bool mono, const Fra
 
 // Gain, output gain, soft clipper (if on), output-meter candidates, write-back and output copy
 // of one unit, all in registers.
-template <class Ops>
+template <class Ops, WriteBack kBack>
 QUORVEL_ENGINE_INLINE void finishUnit(const BlockJob& job, bool mono, const Frames& f,
                                       StepRecord& rec, int u, bool clip) {
     const int i = u * kUnit;
     Ops::finish(f.left + i, f.right + i, mono, rec.gain + i, job.k.outputGain, clip,
-                rec.outputLevel + i, f.outLeft != nullptr ? f.outLeft + i : nullptr,
+                rec.outputLevel + i, backOf<kBack>(job.writeBackLeft, f.left + i),
+                backOf<kBack>(job.writeBackRight, f.right + i),
+                f.outLeft != nullptr ? f.outLeft + i : nullptr,
                 f.outRight != nullptr ? f.outRight + i : nullptr, job.output == OutputMode::Add);
 }
 
@@ -207,11 +229,13 @@ QUORVEL_ENGINE_INLINE void applyUnit(const BlockJob& job, bool mono, const Frame
     Ops::apply(f.left + i, f.right + i, mono, rec.gain + i, job.k.outputGain, processed);
 }
 
-template <class Ops>
+template <class Ops, WriteBack kBack>
 QUORVEL_ENGINE_INLINE void completeUnit(const BlockJob& job, bool mono, const Frames& f,
                                         StepRecord& rec, int u, const float* processed) {
     const int i = u * kUnit;
-    Ops::complete(f.left + i, f.right + i, mono, processed, rec.outputLevel + i,
+    Ops::complete(mono, processed, rec.outputLevel + i,
+                  backOf<kBack>(job.writeBackLeft, f.left + i),
+                  backOf<kBack>(job.writeBackRight, f.right + i),
                   f.outLeft != nullptr ? f.outLeft + i : nullptr,
                   f.outRight != nullptr ? f.outRight + i : nullptr, job.output == OutputMode::Add);
 }
@@ -225,7 +249,7 @@ QUORVEL_ENGINE_INLINE void completeUnit(const BlockJob& job, bool mono, const Fr
 // after gain and output gain, that step is soft-clipped in one call after the chains, and its
 // units are completed during the next step (as `clipped`, s - 2). So the call comes right after
 // the chains and the stack work of the units, never right after stores to the host's buffers.
-template <class Ops, bool kGuarded, bool kSteady>
+template <class Ops, WriteBack kBack, bool kGuarded, bool kSteady>
 QUORVEL_ENGINE_INLINE void
 pipelineStep(Chains<Ops>& c, const BlockJob& job, bool mono, StepRecord* current, StepRecord* next,
              const Frames& nextFrames, StepRecord* behind, const Frames& behindFrames,
@@ -254,11 +278,11 @@ pipelineStep(Chains<Ops>& c, const BlockJob& job, bool mono, StepRecord* current
             if (clip) {
                 applyUnit<Ops>(job, mono, behindFrames, *behind, u, behind->processed[u]);
             } else {
-                finishUnit<Ops>(job, mono, behindFrames, *behind, u, false);
+                finishUnit<Ops, kBack>(job, mono, behindFrames, *behind, u, false);
             }
         }
         if (clip && (kSteady || clipped != nullptr)) {
-            completeUnit<Ops>(job, mono, clippedFrames, *clipped, u, clipped->processed[u]);
+            completeUnit<Ops, kBack>(job, mono, clippedFrames, *clipped, u, clipped->processed[u]);
         }
     }
     if (next != nullptr) {
@@ -298,7 +322,7 @@ inline void copyFrames(const float* l, const float* r, float* outL, float* outR,
 // then the output meter. Short blocks run this way (the pipeline's start and drain would cost
 // more than its overlap gains), and so do the last frames of a long block, fewer than a step,
 // after all its whole steps. A short last step works on a zero-padded copy.
-template <class Ops>
+template <class Ops, WriteBack kBack>
 void runSequential(Chains<Ops>& c, const BlockJob& job, bool mono, int first, int n,
                    StepRecord* records) {
     const int steps = (n + kStep - 1) / kStep;
@@ -314,7 +338,8 @@ void runSequential(Chains<Ops>& c, const BlockJob& job, bool mono, int first, in
             padded[0][i] = last.left[i];
             padded[1][i] = last.right[i];
         }
-        // Mono reads and writes the left copy only; the copy to the outputs comes at the end.
+        // Mono reads and writes the left copy only; the copy is always written back (see the
+        // end), and the copy to the outputs comes at the end.
         frames[steps - 1] = Frames{padded[0], mono ? padded[0] : padded[1], nullptr, nullptr};
     }
     for (int s = 0; s < steps; ++s) {
@@ -334,6 +359,7 @@ void runSequential(Chains<Ops>& c, const BlockJob& job, bool mono, int first, in
     }
     for (int s = 0; s < steps; ++s) {
         StepRecord& rec = records[s];
+        const bool padding = s == steps - 1 && lastFrames < kStep;
         if (job.softClip) {
             for (int u = 0; u < kUnits; ++u) {
                 applyUnit<Ops>(job, mono, frames[s], rec, u, rec.processed[u]);
@@ -342,11 +368,20 @@ void runSequential(Chains<Ops>& c, const BlockJob& job, bool mono, int first, in
                 Ops::tanh(rec.processed[0], 2 * kStep);
             }
             for (int u = 0; u < kUnits; ++u) {
-                completeUnit<Ops>(job, mono, frames[s], rec, u, rec.processed[u]);
+                if (padding) {
+                    completeUnit<Ops, WriteBack::Both>(job, mono, frames[s], rec, u,
+                                                       rec.processed[u]);
+                } else {
+                    completeUnit<Ops, kBack>(job, mono, frames[s], rec, u, rec.processed[u]);
+                }
             }
         } else {
             for (int u = 0; u < kUnits; ++u) {
-                finishUnit<Ops>(job, mono, frames[s], rec, u, false);
+                if (padding) {
+                    finishUnit<Ops, WriteBack::Both>(job, mono, frames[s], rec, u, false);
+                } else {
+                    finishUnit<Ops, kBack>(job, mono, frames[s], rec, u, false);
+                }
             }
         }
     }
@@ -357,17 +392,21 @@ void runSequential(Chains<Ops>& c, const BlockJob& job, bool mono, int first, in
     }
     if (lastFrames < kStep) {
         const int at = first + (steps - 1) * kStep;
-        for (int i = 0; i < lastFrames; ++i) {
-            job.left[at + i] = padded[0][i];
+        if (job.writeBackLeft) {
+            for (int i = 0; i < lastFrames; ++i) {
+                job.left[at + i] = padded[0][i];
+            }
         }
-        if (!mono) {
+        if (!mono && job.writeBackRight) {
             for (int i = 0; i < lastFrames; ++i) {
                 job.right[at + i] = padded[1][i];
             }
         }
         if (job.output != OutputMode::None) {
-            copyFrames(job.left + at, job.right + at, job.outLeft + at, job.outRight + at,
-                       lastFrames, job.output == OutputMode::Add);
+            const float* fromLeft = job.writeBackLeft ? job.left + at : padded[0];
+            const float* fromRight = job.writeBackRight ? job.right + at : padded[mono ? 0 : 1];
+            copyFrames(fromLeft, fromRight, job.outLeft + at, job.outRight + at, lastFrames,
+                       job.output == OutputMode::Add);
         }
     }
     float last;
@@ -418,14 +457,7 @@ template <class Ops> void runMetersOnly(const BlockJob& job) {
     }
 }
 
-template <class Ops> void runBlock(const BlockJob& job) {
-    if (job.count <= 0) {
-        return;
-    }
-    if (!job.active) {
-        runMetersOnly<Ops>(job);
-        return;
-    }
+template <class Ops, WriteBack kBack> void runActive(const BlockJob& job) {
     const bool mono = job.left == job.right;
     const int steps = job.count / kStep; // whole steps; the rest runs after them
 
@@ -448,7 +480,7 @@ template <class Ops> void runBlock(const BlockJob& job) {
                           Workspace; // placement: nothing is allocated
     StepRecord* ring = work.ring;
     if (job.count <= (job.softClip ? kSequentialFramesClipped : kSequentialFrames)) {
-        runSequential<Ops>(c, job, mono, 0, job.count, ring);
+        runSequential<Ops, kBack>(c, job, mono, 0, job.count, ring);
         return;
     }
     {
@@ -475,15 +507,15 @@ template <class Ops> void runBlock(const BlockJob& job) {
         const Frames behindFrames = behind != nullptr ? framesAt(job, (s - 1) * kStep) : Frames{};
         const Frames clippedFrames = clipped != nullptr ? framesAt(job, (s - 2) * kStep) : Frames{};
         if (current != nullptr && current->nonFiniteTarget) {
-            pipelineStep<Ops, true, false>(c, job, mono, current, next, nextFrames, behind,
-                                           behindFrames, clipped, clippedFrames, metered);
+            pipelineStep<Ops, kBack, true, false>(c, job, mono, current, next, nextFrames, behind,
+                                                  behindFrames, clipped, clippedFrames, metered);
         } else if (current != nullptr && next != nullptr && behind != nullptr &&
                    metered != nullptr && (clipped != nullptr || !job.softClip)) {
-            pipelineStep<Ops, false, true>(c, job, mono, current, next, nextFrames, behind,
-                                           behindFrames, clipped, clippedFrames, metered);
+            pipelineStep<Ops, kBack, false, true>(c, job, mono, current, next, nextFrames, behind,
+                                                  behindFrames, clipped, clippedFrames, metered);
         } else {
-            pipelineStep<Ops, false, false>(c, job, mono, current, next, nextFrames, behind,
-                                            behindFrames, clipped, clippedFrames, metered);
+            pipelineStep<Ops, kBack, false, false>(c, job, mono, current, next, nextFrames, behind,
+                                                   behindFrames, clipped, clippedFrames, metered);
         }
         if (current != nullptr) {
             job.gain->store(current->gain[kStep - 1], std::memory_order_relaxed);
@@ -495,7 +527,24 @@ template <class Ops> void runBlock(const BlockJob& job) {
     }
     const int rest = job.count - steps * kStep;
     if (rest > 0) {
-        runSequential<Ops>(c, job, mono, steps * kStep, rest, ring); // all steps are done
+        runSequential<Ops, kBack>(c, job, mono, steps * kStep, rest, ring); // all steps done
+    }
+}
+
+template <class Ops> void runBlock(const BlockJob& job) {
+    if (job.count <= 0) {
+        return;
+    }
+    if (!job.active) {
+        runMetersOnly<Ops>(job);
+        return;
+    }
+    if (job.writeBackLeft && job.writeBackRight) {
+        runActive<Ops, WriteBack::Both>(job);
+    } else if (!job.writeBackLeft && !job.writeBackRight) {
+        runActive<Ops, WriteBack::None>(job);
+    } else {
+        runActive<Ops, WriteBack::AsTheJobSays>(job);
     }
 }
 

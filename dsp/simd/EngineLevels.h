@@ -23,9 +23,10 @@ struct Coefficients {
 
 enum class OutputMode { None, Replace, Add };
 
-// One block of the audio path. left and right are processed in place and may be the same
-// buffer (mono: one detector input, gain and soft clipper once). The output buffers are each
-// either one of the input buffers or disjoint from both of them, never a partial overlap.
+// One block of the audio path. left and right are processed in place (where writeBackLeft and
+// writeBackRight allow; otherwise only read) and may be the same buffer (mono: one detector
+// input, gain and soft clipper once). The output buffers are each either one of the input
+// buffers or disjoint from both of them, never a partial overlap.
 struct BlockJob {
     float* left = nullptr;
     float* right = nullptr;
@@ -46,6 +47,12 @@ struct BlockJob {
     OutputMode output = OutputMode::None;
     float* outLeft = nullptr;
     float* outRight = nullptr;
+
+    // Whether the processed samples are written back into the input channel (in place). An
+    // input channel that is not written is only read; its processed samples reach only the
+    // output channels.
+    bool writeBackLeft = true;
+    bool writeBackRight = true;
 };
 
 void runBlockScalar(const BlockJob& job);

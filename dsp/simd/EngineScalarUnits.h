@@ -79,8 +79,9 @@ struct Ops {
         return infinite;
     }
 
-    static void finish(float* l, float* r, bool mono, const float* gain, double outputGain,
-                       bool clip, double* level, float* outL, float* outR, bool add) {
+    static void finish(const float* l, const float* r, bool mono, const float* gain,
+                       double outputGain, bool clip, double* level, float* backL, float* backR,
+                       float* outL, float* outR, bool add) {
         float processed[2][kUnit];
         for (int i = 0; i < kUnit; ++i) {
             const double g = gain[i];
@@ -95,13 +96,29 @@ struct Ops {
         }
         for (int i = 0; i < kUnit; ++i) {
             level[i] = candidate(processed[0][i], processed[1][i], mono);
-            l[i] = processed[0][i];
-            if (!mono) {
-                r[i] = processed[1][i];
+        }
+        store(processed[0], processed[1], mono, backL, backR, outL, outR, add);
+    }
+
+    // The processed unit written back where it has a place, then copied or added into the
+    // outputs frame by frame; a channel not written back is copied from `left` or `right`
+    // (see storeUnit in Float4Units.h).
+    static void store(const float* left, const float* right, bool mono, float* backL, float* backR,
+                      float* outL, float* outR, bool add) {
+        for (int i = 0; i < kUnit; ++i) {
+            if (backL != nullptr) {
+                backL[i] = left[i];
+            }
+            if (!mono && backR != nullptr) {
+                backR[i] = right[i];
             }
         }
         if (outL != nullptr) {
-            copyOut(l, r, outL, outR, add);
+            copyOut(backL != nullptr ? backL : left,
+                    backR != nullptr ? backR
+                    : mono           ? left
+                                     : right,
+                    outL, outR, add);
         }
     }
 
@@ -114,18 +131,12 @@ struct Ops {
         }
     }
 
-    static void complete(float* l, float* r, bool mono, const float* processed, double* level,
-                         float* outL, float* outR, bool add) {
+    static void complete(bool mono, const float* processed, double* level, float* backL,
+                         float* backR, float* outL, float* outR, bool add) {
         for (int i = 0; i < kUnit; ++i) {
             level[i] = candidate(processed[i], processed[kUnit + i], mono);
-            l[i] = processed[i];
-            if (!mono) {
-                r[i] = processed[kUnit + i];
-            }
         }
-        if (outL != nullptr) {
-            copyOut(l, r, outL, outR, add);
-        }
+        store(processed, processed + kUnit, mono, backL, backR, outL, outR, add);
     }
 
     static void tanh(float* data, int n) { tanh_levels::tanhBlockScalar(data, n); }

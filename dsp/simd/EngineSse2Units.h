@@ -162,8 +162,9 @@ struct Ops {
         return silenceInfiniteTimesZero(product, x);
     }
 
-    static void finish(float* l, float* r, bool mono, const float* gain, double outputGain,
-                       bool clip, double* level, float* outL, float* outR, bool add) {
+    static void finish(const float* l, const float* r, bool mono, const float* gain,
+                       double outputGain, bool clip, double* level, float* backL, float* backR,
+                       float* outL, float* outR, bool add) {
         const __m128 gains = _mm_loadu_ps(gain);
         const __m128d low = widenLow(gains);
         const __m128d high = widenHigh(gains);
@@ -174,13 +175,7 @@ struct Ops {
             softClip(left, right);
         }
         storeCandidates(left, right, mono, level);
-        _mm_storeu_ps(l, left);
-        if (!mono) {
-            _mm_storeu_ps(r, right);
-        }
-        if (outL != nullptr) {
-            copyOut(l, r, outL, outR, add);
-        }
+        storeUnit(left, right, mono, backL, backR, outL, outR, add);
     }
 
     static void apply(const float* l, const float* r, bool mono, const float* gain,
@@ -193,18 +188,12 @@ struct Ops {
         _mm_storeu_ps(processed + kUnit, mono ? _mm_setzero_ps() : scaled(r, low, high, og));
     }
 
-    static void complete(float* l, float* r, bool mono, const float* processed, double* level,
-                         float* outL, float* outR, bool add) {
+    static void complete(bool mono, const float* processed, double* level, float* backL,
+                         float* backR, float* outL, float* outR, bool add) {
         const __m128 left = _mm_loadu_ps(processed);
         const __m128 right = _mm_loadu_ps(processed + kUnit);
         storeCandidates(left, right, mono, level);
-        _mm_storeu_ps(l, left);
-        if (!mono) {
-            _mm_storeu_ps(r, right);
-        }
-        if (outL != nullptr) {
-            copyOut(l, r, outL, outR, add);
-        }
+        storeUnit(left, right, mono, backL, backR, outL, outR, add);
     }
 
     static void tanh(float* data, int n) { tanh_levels::tanhBlockSse2(data, n); }

@@ -24,6 +24,35 @@ inline __m128 accumulate(__m128 out, __m128 in) {
     return _mm_or_ps(_mm_and_ps(both, quietOut), _mm_andnot_ps(both, sum));
 }
 
+// The processed unit `left` and `right` (with mono, `left` stands for both): written back into
+// the input channels that have a place for it (backLeft, backRight; null: not written), then
+// copied or added into the outputs (out0 null: none), channel 0 over the unit, then channel 1.
+// A channel written back is read again from its buffer, which an earlier output store may
+// have changed; the buffers are identical or disjoint, so this is the frame-by-frame order of
+// the plain passes. A channel not written back goes from the register.
+inline void storeUnit(__m128 left, __m128 right, bool mono, float* backLeft, float* backRight,
+                      float* out0, float* out1, bool add) {
+    if (backLeft != nullptr) {
+        _mm_storeu_ps(backLeft, left);
+    }
+    if (!mono && backRight != nullptr) {
+        _mm_storeu_ps(backRight, right);
+    }
+    if (out0 == nullptr) {
+        return;
+    }
+    __m128 v = backLeft != nullptr ? _mm_loadu_ps(backLeft) : left;
+    if (add) {
+        v = accumulate(_mm_loadu_ps(out0), v);
+    }
+    _mm_storeu_ps(out0, v);
+    __m128 w = backRight != nullptr ? _mm_loadu_ps(backRight) : mono ? left : right;
+    if (add) {
+        w = accumulate(_mm_loadu_ps(out1), w);
+    }
+    _mm_storeu_ps(out1, w);
+}
+
 // Channel 0 over the unit, then channel 1, reading the buffers again: they are identical or
 // disjoint, so this is the frame-by-frame order of the plain copy.
 inline void copyOutUnit(const float* in0, const float* in1, float* out0, float* out1, bool add) {

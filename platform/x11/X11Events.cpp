@@ -126,6 +126,7 @@ void dispatchWindowEvents(HWND handle) {
         xcb_flush(window->connection);
     }
     s.eventWindow = nullptr;
+    reapOpeners();
 }
 
 bool reportEditorOpened(HWND window) {

@@ -1,18 +1,27 @@
 // SHELL32 on X11: "open" hands the file or address to the desktop's opener, xdg-open.
 //
-// The opener is started without a shell and never waited for. So that it leaves no zombie in
-// the host (which may run long after it, and must not have its SIGCHLD handling touched), a
-// short-lived intermediate process starts it and exits at once: the opener is adopted by init,
-// and only the intermediate, gone within milliseconds, is reaped here.
+// The opener is started with posix_spawn, which makes the new process without copying the
+// host (however large it is), without a shell, with default signal handling and with only
+// the standard input, output and error of the host: every other descriptor open at the time
+// is closed in the child, so nothing of the host (its files, sockets, the editor's X
+// connection) stays open in the opener and whatever it starts. The opener is never waited
+// for: it is reaped with a non-blocking waitpid whenever an editor dispatches its window's
+// events (every idle) and when an editor window is destroyed. The host's SIGCHLD handling is
+// not touched; a host that reaps all its children itself, or ignores SIGCHLD, leaves nothing
+// here to reap.
 #include <shellapi.h>
 
+#include <dirent.h>
 #include <errno.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+
+#include "platform/x11/X11State.h"
 
 extern char** environ;
 
@@ -27,15 +36,69 @@ HINSTANCE answer(ULONG_PTR value) {
     return reinterpret_cast<HINSTANCE>(value);
 }
 
+// Openers started and not yet reaped. A click per opener; a full table refuses the next one.
+constexpr int kMaxOpeners = 16;
+pid_t openers[kMaxOpeners] = {};
+
+// Adds a close action for every descriptor above the standard three that is open now. The
+// directory's own descriptor is skipped: it is gone before the child starts.
+bool closeAllButStandard(posix_spawn_file_actions_t& actions) {
+    DIR* directory = opendir("/proc/self/fd");
+    if (directory == nullptr) {
+        return false; // without the list the opener cannot be started cleanly
+    }
+    const int own = dirfd(directory);
+    bool ok = true;
+    while (const dirent* entry = readdir(directory)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0' || fd <= 2 || fd == own) {
+            continue;
+        }
+        ok = ok && posix_spawn_file_actions_addclose(&actions, static_cast<int>(fd)) == 0;
+    }
+    closedir(directory);
+    return ok;
+}
+
 } // namespace
+
+namespace x11 {
+
+void reapOpeners() {
+    for (pid_t& pid : openers) {
+        if (pid == 0) {
+            continue;
+        }
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        // Reaped now, or already by the host (ECHILD): either way it is no longer ours.
+        if (done == pid || (done < 0 && errno == ECHILD)) {
+            pid = 0;
+        }
+    }
+}
+
+} // namespace x11
 
 HINSTANCE WINAPI ShellExecuteA(HWND /*owner*/, LPCSTR operation, LPCSTR file, LPCSTR /*parameters*/,
                                LPCSTR /*directory*/, INT /*showCommand*/) {
     if (file == nullptr || (operation != nullptr && std::strcmp(operation, "open") != 0)) {
         return answer(kFileNotFound);
     }
-    // Everything the intermediate needs is made before it exists: after fork it only calls
-    // posix_spawnp and _exit.
+    const x11::StateLock lock;
+    x11::reapOpeners();
+    pid_t* slot = nullptr;
+    for (pid_t& pid : openers) {
+        if (pid == 0) {
+            slot = &pid;
+            break;
+        }
+    }
+    if (slot == nullptr) {
+        return answer(kOutOfResources);
+    }
+
     char opener[] = "xdg-open";
     char* const arguments[] = {opener, const_cast<char*>(file), nullptr};
     posix_spawnattr_t attributes;
@@ -51,24 +114,21 @@ HINSTANCE WINAPI ShellExecuteA(HWND /*owner*/, LPCSTR operation, LPCSTR file, LP
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
-    const pid_t intermediate = fork();
-    if (intermediate == 0) {
-        pid_t opened = 0;
-        const int failed = posix_spawnp(&opened, opener, nullptr, &attributes, arguments, environ);
-        _exit(failed == 0 ? 0 : 1);
-    }
-    posix_spawnattr_destroy(&attributes);
-    if (intermediate < 0) {
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+        posix_spawnattr_destroy(&attributes);
         return answer(kOutOfResources);
     }
-    int status = 0;
-    while (waitpid(intermediate, &status, 0) < 0) {
-        if (errno == ECHILD) {
-            return answer(kStarted); // the host ignores SIGCHLD: the system reaped it already
-        }
-        if (errno != EINTR) {
-            return answer(kOutOfResources);
-        }
+    pid_t started = 0;
+    int failed = closeAllButStandard(actions) ? 0 : EMFILE;
+    if (failed == 0) {
+        failed = posix_spawnp(&started, opener, &actions, &attributes, arguments, environ);
     }
-    return answer(WIFEXITED(status) && WEXITSTATUS(status) == 0 ? kStarted : kFileNotFound);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (failed != 0) {
+        return answer(failed == ENOENT ? kFileNotFound : kOutOfResources);
+    }
+    *slot = started;
+    return answer(kStarted);
 }

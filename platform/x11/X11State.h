@@ -101,6 +101,8 @@ public:
     StateLock& operator=(const StateLock&) = delete;
 };
 std::uintptr_t newHandle();
+// Reaps the link openers that have finished, without waiting (X11Shell.cpp).
+void reapOpeners();
 
 Window* findWindow(HWND window);
 DeviceContext* findDc(HDC dc);

@@ -219,6 +219,7 @@ BOOL WINAPI DestroyWindow(HWND window) {
         return FALSE;
     }
     destroyWindow(window);
+    reapOpeners();
     return TRUE;
 }
 

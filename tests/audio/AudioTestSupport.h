@@ -97,6 +97,12 @@ struct HostBuffers {
         outputs[0] = out0;
         outputs[1] = out1;
     }
+
+    // Whether buffer c holds an output channel. Only those may change in a block: an input
+    // buffer that is no output is the host's, read and never written.
+    bool written(int c) const {
+        return storage[c].data() == outputs[0] || storage[c].data() == outputs[1];
+    }
 };
 
 } // namespace audiotest

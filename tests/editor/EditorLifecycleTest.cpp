@@ -22,8 +22,18 @@ bool classRegistered() {
 
 class EditorLifecycleTest : public EditorFixture {};
 
-TEST_F(EditorLifecycleTest, TheEditorLoadsItsResourcesAndFlagsTheEffect) {
+TEST_F(EditorLifecycleTest, TheEditorLoadsItsResourcesWhenItFirstOpens) {
     EXPECT_EQ(effect->getAeffect()->flags, 25);
+    // A host scanning the plug-in makes instances and never opens them: nothing is made.
+    EXPECT_EQ(editor().fontHandle(), nullptr);
+    EXPECT_EQ(editor().backgroundHandle(), nullptr);
+    EXPECT_TRUE(st::liveObjects() == [this] {
+        st::LiveObjects withHost = baseline;
+        ++withHost.windows;
+        return withHost;
+    }());
+    open();
+    close();
     const st::BitmapInfo background = st::bitmapInfo(editor().backgroundHandle());
     const st::BitmapInfo strip = st::bitmapInfo(editor().knobStripHandle());
     const st::BitmapInfo lamp = st::bitmapInfo(editor().lampHandle());

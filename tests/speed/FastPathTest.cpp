@@ -170,6 +170,9 @@ public:
         for (int c = 0; c < 4; ++c) {
             expected.storage[c] = product.storage[c];
         }
+        // The reference works in place on its inputs; the product only writes its outputs.
+        const std::vector<float> held[4] = {product.storage[0], product.storage[1],
+                                            product.storage[2], product.storage[3]};
         if (replace) {
             effect->processReplacing(product.inputs, product.outputs, frames);
         } else {
@@ -184,7 +187,8 @@ public:
         const bool nanSums = !replace && (layout == Layout::Swapped || layout == Layout::OneOutput);
         for (int c = 0; c < 4; ++c) {
             for (int k = 0; k < n; ++k) {
-                const float want = expected.storage[c][static_cast<std::size_t>(k)];
+                const float want = (product.written(c) ? expected.storage[c]
+                                                       : held[c])[static_cast<std::size_t>(k)];
                 const float got = product.storage[c][static_cast<std::size_t>(k)];
                 if (nanSums && std::isnan(want) && std::isnan(got)) {
                     continue;
@@ -405,7 +409,8 @@ TEST_P(FastPath, EngineAloneMatchesTheReferenceEngine) {
 }
 
 // An output channel that overlaps an input channel in part (a host bug, but not one to crash on)
-// takes the passes one after the other over the whole block, exactly as the plain routine.
+// takes the passes one after the other over the whole block: the outputs exactly as the plain
+// routine in place leaves them, every input sample outside the outputs as it was.
 TEST(FastPathEngine, OutputsOverlappingInputsInPartFollowThePlainOrder) {
     Random rng(0xFA576000u);
     auto effect = audiotest::makeEffect();
@@ -421,6 +426,7 @@ TEST(FastPathEngine, OutputsOverlappingInputsInPartFollowThePlainOrder) {
         fillSignal(rng, mine[0].data(), mine[1].data(), frames);
         fillSignal(rng, mine[2].data(), mine[0].data() + frames, shift);
         std::vector<float> theirs[3] = {mine[0], mine[1], mine[2]};
+        const std::vector<float> held[3] = {mine[0], mine[1], mine[2]};
         float* inputs[2] = {mine[0].data(), mine[1].data()};
         float* outputs[2] = {mine[0].data() + shift, mine[2].data()};
         float* refInputs[2] = {theirs[0].data(), theirs[1].data()};
@@ -434,10 +440,13 @@ TEST(FastPathEngine, OutputsOverlappingInputsInPartFollowThePlainOrder) {
         reference::processBlock(state, refInputs, refOutputs, frames, replace);
         for (int c = 0; c < 3; ++c) {
             for (std::size_t k = 0; k < mine[c].size(); ++k) {
-                if (!replace && std::isnan(theirs[c][k]) && std::isnan(mine[c][k])) {
+                // Buffer 0 is an output from `shift` on, buffer 1 only an input.
+                const bool output = c == 2 || (c == 0 && k >= static_cast<std::size_t>(shift));
+                const float want = output ? theirs[c][k] : held[c][k];
+                if (!replace && std::isnan(want) && std::isnan(mine[c][k])) {
                     continue; // NaN + NaN: see Comparison::block
                 }
-                ASSERT_EQ(bitsOf(theirs[c][k]), bitsOf(mine[c][k]))
+                ASSERT_EQ(bitsOf(want), bitsOf(mine[c][k]))
                     << "block " << b << " buffer " << c << " sample " << k;
             }
         }

@@ -110,6 +110,10 @@ bool PluginLibrary::load(const std::string& path) {
     return false;
 }
 
+audioMasterCallback PluginLibrary::hostCallback() {
+    return &recordingCallback;
+}
+
 AEffect* PluginLibrary::newInstance() {
     insideEntry = true;
     AEffect* effect = entry(&recordingCallback);

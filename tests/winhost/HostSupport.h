@@ -51,6 +51,9 @@ public:
     const std::string& entryName() const { return entryUsed; }
     // Calls the entry as a host does for each new instance; null when it gives none.
     AEffect* newInstance();
+    // The entry and the host callback newInstance passes it, to call the entry another way.
+    PluginEntry entryPoint() const { return entry; }
+    static audioMasterCallback hostCallback();
 
 private:
     HMODULE handle = nullptr;
@@ -67,7 +70,7 @@ public:
                        void* ptr = nullptr, float opt = 0.0f) const;
     // What a host does after loading: open, rate, block size, resume.
     void startUp(float sampleRate = 44100.0f, VstInt32 blockSize = 512) const;
-    // Both channels of one block; `inputs` are copied, since the plug-in works on them in place.
+    // Both channels of one block, through separate input and output buffers.
     std::vector<float> processReplacing(const std::vector<float>& left,
                                         const std::vector<float>& right) const;
     VstIntPtr close(); // effClose; the record is gone afterwards

@@ -13,6 +13,8 @@ struct ScenarioContext {
 
 void scenarioIdentity(ScenarioContext& context);
 void scenarioAudio(ScenarioContext& context);
+// 32-bit only: every call into the DLL with the stack 4, 8 and 12 bytes off 16-byte alignment.
+void scenarioAudioMisalignedStack(ScenarioContext& context);
 
 void scenarioEditorDefaults(ScenarioContext& context);
 void scenarioEditorInteraction(ScenarioContext& context);

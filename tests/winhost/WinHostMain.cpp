@@ -17,6 +17,7 @@ struct ScenarioEntry {
 const ScenarioEntry kScenarios[] = {
     {"identity", scenarioIdentity},
     {"audio", scenarioAudio},
+    {"audio-misaligned-stack", scenarioAudioMisalignedStack},
     {"editor-defaults", scenarioEditorDefaults},
     {"editor-interaction", scenarioEditorInteraction},
     {"editor-lost-capture", scenarioEditorLostCapture},

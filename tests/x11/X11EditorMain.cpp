@@ -1,6 +1,8 @@
 // quorvel_x11_host <module.so> <scenario>: the editor of the Linux shared object in a window of
 // this host on the X server of xvfb-run, checked with the Wine tests' editor checks, driven with
 // real pointer events (XTest). Prints one line per check; the exit code counts the failures.
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -302,8 +304,8 @@ void hostOrders(Context& context) {
           std::to_string(files) + " before, " + std::to_string(openFileCount()) + " after");
 }
 
-// 200 open/close cycles, while another thread makes and closes instances (each making and
-// deleting the editor's bitmaps and font), as hosts that load plug-ins off the UI thread do.
+// 200 open/close cycles, while another thread makes and closes instances (whose editors make
+// nothing until they open), as hosts that load plug-ins off the UI thread do.
 void cycles(Context& context) {
     Instance instance(context.module.newInstance());
     instance.startUp();
@@ -339,20 +341,46 @@ void cycles(Context& context) {
     instance.close();
 }
 
-// The maker's link: a click starts xdg-open (here a stand-in script found first on PATH) with
-// the page, returns before the opener has finished, and leaves no child process behind.
-void link(Context& context, const std::string& workDirectory) {
+// The stand-in for xdg-open: this program under that name. It writes what it was started with
+// (its arguments, its parent, its open descriptors) to QUORVEL_OPENER_RECORD, after a second,
+// so that the click cannot have waited for it.
+int standInOpener(int argc, char** argv) {
+    std::string descriptors;
+    if (DIR* directory = opendir("/proc/self/fd")) {
+        while (const dirent* entry = readdir(directory)) {
+            if (entry->d_name[0] != '.' && std::atoi(entry->d_name) != dirfd(directory)) {
+                descriptors += std::string(descriptors.empty() ? "" : " ") + entry->d_name;
+            }
+        }
+        closedir(directory);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const std::string record = std::getenv("QUORVEL_OPENER_RECORD");
+    {
+        std::ofstream file(record + ".part");
+        file << argc << "\n"
+             << (argc > 1 ? argv[1] : "") << "\n"
+             << getppid() << "\n"
+             << descriptors << "\n";
+    }
+    return std::rename((record + ".part").c_str(), record.c_str()) == 0 ? 0 : 1;
+}
+
+// The maker's link: a click starts xdg-open (here this program under that name, found first on
+// PATH) with the page as its one argument, straight from the host (no intermediate process),
+// with only the standard descriptors (not one the host left inheritable), returns before the
+// opener has finished, and reaps it at an idle without leaving a zombie.
+void link(Context& context, const std::string& workDirectory, const char* self) {
     const std::string bin = workDirectory + "/opener";
     const std::string record = workDirectory + "/opened.txt";
     mkdir(bin.c_str(), 0755);
     std::remove(record.c_str());
-    {
-        std::ofstream script(bin + "/xdg-open");
-        script << "#!/bin/sh\nsleep 1\nprintf '%s' \"$1\" > '" << record << ".part'\nmv '" << record
-               << ".part' '" << record << "'\n";
-    }
-    chmod((bin + "/xdg-open").c_str(), 0755);
+    std::remove((bin + "/xdg-open").c_str());
+    check(symlink(self, (bin + "/xdg-open").c_str()) == 0, "the stand-in opener is in place");
     setenv("PATH", (bin + ":" + std::getenv("PATH")).c_str(), 1);
+    setenv("QUORVEL_OPENER_RECORD", record.c_str(), 1);
+    // A descriptor the host leaves inheritable: the opener must not get it.
+    const int inheritable = open("/dev/null", O_RDONLY);
 
     Instance instance(context.module.newInstance());
     instance.startUp();
@@ -377,16 +405,30 @@ void link(Context& context, const std::string& workDirectory) {
     check(clicked < std::chrono::milliseconds(800),
           "the click returns without waiting for xdg-open");
 
-    std::string opened;
-    for (int i = 0; i < 100 && opened.empty(); ++i) {
+    std::string count;
+    for (int i = 0; i < 100 && count.empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         std::ifstream file(record);
-        std::getline(file, opened);
+        std::getline(file, count);
     }
-    check(opened == identity::kMakerWebPage, "xdg-open is started with the maker's page", opened);
+    std::ifstream file(record);
+    std::string argumentCount, opened, openerParent, descriptors;
+    std::getline(file, argumentCount);
+    std::getline(file, opened);
+    std::getline(file, openerParent);
+    std::getline(file, descriptors);
+    check(argumentCount == "2" && opened == identity::kMakerWebPage,
+          "xdg-open is started with the maker's page as its one argument", opened);
+    check(openerParent == std::to_string(getpid()), "the host itself starts it (no intermediate)",
+          "parent " + openerParent);
+    check(descriptors == "0 1 2", "it has only the standard descriptors", descriptors);
+    close(inheritable);
+    // The opener is gone once it has renamed its record; the next idle reaps it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    idle(instance, 1);
     errno = 0;
     check(waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD,
-          "no child process (and no zombie) is left in the host");
+          "after an idle no child process (and no zombie) is left in the host");
     instance.dispatch(effEditClose);
     instance.close();
 }
@@ -394,6 +436,10 @@ void link(Context& context, const std::string& workDirectory) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const char* name = std::strrchr(argv[0], '/');
+    if (std::strcmp(name != nullptr ? name + 1 : argv[0], "xdg-open") == 0) {
+        return standInOpener(argc, argv);
+    }
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s module.so scenario [work-directory]\n", argv[0]);
         return 2;
@@ -422,7 +468,7 @@ int main(int argc, char** argv) {
     } else if (scenario == "cycles") {
         cycles(context);
     } else if (scenario == "link" && argc > 3) {
-        link(context, argv[3]);
+        link(context, argv[3], argv[0]);
     } else {
         check(false, "known scenario", scenario);
     }
