@@ -10,12 +10,23 @@
 
 namespace {
 
+using Address = std::uintptr_t;
+
+Address addressOf(const float* p) {
+    return reinterpret_cast<Address>(p);
+}
+
 // True when the two ranges of n samples are the same buffer or do not overlap at all.
 bool sameOrApart(const float* a, const float* b, VstInt32 n) {
-    const auto x = reinterpret_cast<std::uintptr_t>(a);
-    const auto y = reinterpret_cast<std::uintptr_t>(b);
-    const auto bytes = static_cast<std::uintptr_t>(n) * sizeof(float);
+    const Address x = addressOf(a);
+    const Address y = addressOf(b);
+    const auto bytes = static_cast<Address>(n) * sizeof(float);
     return x == y || x + bytes <= y || y + bytes <= x;
+}
+
+// True when `p` is one of the n samples from `first`.
+bool within(const float* p, const float* first, std::size_t n) {
+    return addressOf(p) >= addressOf(first) && addressOf(p) < addressOf(first + n);
 }
 
 } // namespace
@@ -65,21 +76,6 @@ void CompressorEffect::processBlock(float** inputs, float** outputs, VstInt32 sa
     processOverlappingBlock(inLeft, inRight, outLeft, outRight, sampleFrames, replace, snapshot,
                             rate);
 }
-
-namespace {
-
-using Address = std::uintptr_t;
-
-Address addressOf(const float* p) {
-    return reinterpret_cast<Address>(p);
-}
-
-// True when `p` is one of the n samples from `first`.
-bool within(const float* p, const float* first, std::size_t n) {
-    return addressOf(p) >= addressOf(first) && addressOf(p) < addressOf(first + n);
-}
-
-} // namespace
 
 // Channels that overlap in part (a host bug, but not one to crash on): the passes one after the
 // other over the whole block, the engine working on a copy of the inputs in `overlapWork`. The
