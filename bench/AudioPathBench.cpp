@@ -1,5 +1,6 @@
 // The audio path per stereo frame, all in one run:
-//   Product   processReplacing through the AEffect record, as a host calls it;
+//   Product   the core's block routine, as both processing entries call it (a host's call
+//             through the AEffect record adds one indirect call and a load of the rate);
 //   Reference the plain reference of the rules (tests/audio), through its block routine;
 //   Floor     the gain smoother alone over precomputed targets: the serial chain every
 //             implementation has to wait on (each gain starts from the previous one rounded
@@ -25,12 +26,11 @@
 #include <string>
 #include <vector>
 
+#include "core/CompressorCore.h"
 #include "dsp/DynamicsEngine.h"
 #include "dsp/FastTanh.h"
 #include "dsp/simd/EngineLevels.h"
 #include "dsp/testing/DspTesting.h"
-#include "plugin/CompressorEffect.h"
-#include "plugin/PluginEntry.h"
 #include "tests/audio/Reference.h"
 
 namespace {
@@ -135,43 +135,33 @@ void setPerFrame(benchmark::State& state, int frames) {
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
 void product(benchmark::State& state, Signal signal, bool clip, int frames, bool setupMiss,
              quorvel::SimdLevel level) {
     if (!quorvel::isSimdLevelSupported(level)) {
         state.SkipWithError("level not supported on this machine");
         return;
     }
-    AEffect* record = pluginMain(&hostCallback);
-    record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
-    record->dispatcher(record, effSetSampleRate, 0, 0, nullptr, 44100.0f);
-    record->dispatcher(record, effSetBlockSize, 0, frames, nullptr, 0.0f);
-    record->dispatcher(record, effMainsChanged, 0, 1, nullptr, 0.0f);
-    // The host cannot set the parameters (the plug-in's own editor does); set them directly.
-    auto* effect = static_cast<CompressorEffect*>(static_cast<EffectBase*>(record->object));
+    CompressorCore core;
     float p[kParameterCount];
     caseParameters(signal, clip, p);
     for (int i = 0; i < kParameterCount; ++i) {
-        effect->setParameterValue(i, p[i]);
+        core.setParameterValue(i, p[i]);
     }
-    effect->engine.setSimdLevel(level);
+    core.engine.setSimdLevel(level);
 
     Block block(frames, signal);
     int flip = 0;
+    float rate = 44100.0f;
     for (auto _ : state) {
         block.restore();
         if (setupMiss) {
             flip ^= 1;
-            effect->setSampleRate(flip != 0 ? 48000.0f : 44100.0f);
+            rate = flip != 0 ? 48000.0f : 44100.0f;
         }
-        record->processReplacing(record, block.inputs, block.outputs, frames);
+        core.processBlock(block.inputs, block.outputs, frames, rate, true);
         benchmark::ClobberMemory();
     }
     setPerFrame(state, frames);
-    record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
 }
 
 void referencePath(benchmark::State& state, Signal signal, bool clip, int frames) {

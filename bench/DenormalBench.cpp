@@ -27,18 +27,13 @@
 #include <vector>
 
 #include "bench/DenormalGuard.h"
-#include "plugin/CompressorEffect.h"
-#include "plugin/PluginEntry.h"
+#include "core/CompressorCore.h"
 
 namespace {
 
 constexpr int kFrames = 4096;
 
 enum class Material { Normal, Denormal, LoudSquare };
-
-VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
 
 struct Noise {
     std::uint32_t state;
@@ -74,7 +69,7 @@ std::vector<float> material(Material kind, std::uint32_t seed) {
     return samples;
 }
 
-void processBlock(AEffect* record, std::vector<float> (&in)[2], std::vector<float> (&out)[2],
+void processBlock(CompressorCore& core, std::vector<float> (&in)[2], std::vector<float> (&out)[2],
                   const std::vector<float> (&source)[2], bool guard) {
     std::memcpy(in[0].data(), source[0].data(), kFrames * sizeof(float));
     std::memcpy(in[1].data(), source[1].data(), kFrames * sizeof(float));
@@ -82,16 +77,15 @@ void processBlock(AEffect* record, std::vector<float> (&in)[2], std::vector<floa
     float* outputs[2] = {out[0].data(), out[1].data()};
     if (guard) {
         quorvel::DenormalGuard flushDenormals;
-        record->processReplacing(record, inputs, outputs, kFrames);
+        core.processBlock(inputs, outputs, kFrames, 44100.0f, true);
     } else {
-        record->processReplacing(record, inputs, outputs, kFrames);
+        core.processBlock(inputs, outputs, kFrames, 44100.0f, true);
     }
 }
 
 void BM_Process(benchmark::State& state, Material kind, float depth, bool guard) {
-    AEffect* record = pluginMain(&hostCallback);
-    auto& effect = *static_cast<CompressorEffect*>(EffectBase::fromRecord(record));
-    effect.setParameterValue(Depth, depth);
+    CompressorCore core;
+    core.setParameterValue(Depth, depth);
     const std::vector<float> source[2] = {material(kind, 0x12345u), material(kind, 0x6789Bu)};
     std::vector<float> in[2] = {std::vector<float>(kFrames), std::vector<float>(kFrames)};
     std::vector<float> out[2] = {std::vector<float>(kFrames), std::vector<float>(kFrames)};
@@ -102,13 +96,13 @@ void BM_Process(benchmark::State& state, Material kind, float depth, bool guard)
     const std::vector<float> silence[2] = {std::vector<float>(kFrames),
                                            std::vector<float>(kFrames)};
     for (int block = 0; block < 64; ++block) {
-        processBlock(record, in, out, silence, guard);
+        processBlock(core, in, out, silence, guard);
     }
     for (int block = 0; block < 43; ++block) {
-        processBlock(record, in, out, source, guard);
+        processBlock(core, in, out, source, guard);
     }
     for (auto _ : state) {
-        processBlock(record, in, out, source, guard);
+        processBlock(core, in, out, source, guard);
         benchmark::DoNotOptimize(out[0].data());
         benchmark::DoNotOptimize(out[1].data());
         benchmark::ClobberMemory();
@@ -117,10 +111,9 @@ void BM_Process(benchmark::State& state, Material kind, float depth, bool guard)
     state.counters["ns_per_frame"] = benchmark::Counter(
         kFrames, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     // Where the gain ended: 1 when it is a denormal number (the console prints tiny values as 0).
-    const float gain = effect.engine.smoothedGain.load();
+    const float gain = core.engine.smoothedGain.load();
     state.counters["gain_denormal"] =
         (gain != 0.0f && std::fabs(gain) < std::numeric_limits<float>::min()) ? 1.0 : 0.0;
-    record->dispatcher(record, effClose, 0, 0, nullptr, 0.0f);
 }
 
 BENCHMARK_CAPTURE(BM_Process, Input_Normal, Material::Normal, 0.0f, false);

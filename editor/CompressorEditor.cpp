@@ -106,7 +106,7 @@ void CompressorEditor::close() {
         return;
     }
     // A drag does not outlive its window.
-    view.activeKnob = 0;
+    activeKnob = 0;
     releaseWindow();
 }
 

@@ -42,6 +42,8 @@ public:
     HFONT fontHandle() const { return textFont; }
     HBITMAP backBufferHandle() const { return backBuffer; }
     bool isOpen() const { return holdsClassUse; }
+    int draggedKnob() const { return activeKnob; } // 0: no drag; 1 to 6: the knob dragged
+    int dragY() const { return dragLastY; }
 
 private:
     friend LRESULT CALLBACK editorWindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -72,4 +74,8 @@ private:
     HFONT textFont = nullptr;
     HBITMAP backBuffer = nullptr; // made by the first paint, kept until destruction
     bool holdsClassUse = false;   // between open and close: counts in editorClassUseCount
+
+    // Drag state: touched only on the user-interface thread.
+    std::uint8_t activeKnob = 0; // 0: no drag; 1 to 6: the knob being dragged
+    std::int32_t dragLastY = 0;  // client y of the last press or handled drag step
 };

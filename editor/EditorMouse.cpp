@@ -10,7 +10,7 @@
 #include "editor/EditorLayout.h"
 
 void CompressorEditor::onButtonDown(HWND target, unsigned x, unsigned y) {
-    view.dragLastY = static_cast<std::int32_t>(y);
+    dragLastY = static_cast<std::int32_t>(y);
 
     if (layout::inLinkArea(x, y)) {
         ShellExecuteA(nullptr, "open", names.linkTarget, nullptr, nullptr, SW_SHOWNORMAL);
@@ -19,7 +19,7 @@ void CompressorEditor::onButtonDown(HWND target, unsigned x, unsigned y) {
     // A press outside every knob leaves the drag state as it was.
     for (int i = 0; i < panel::kKnobCount; ++i) {
         if (layout::inKnobArea(layout::kKnobs[i], x, y)) {
-            view.activeKnob = static_cast<std::uint8_t>(i + 1);
+            activeKnob = static_cast<std::uint8_t>(i + 1);
         }
     }
 
@@ -44,16 +44,16 @@ void CompressorEditor::onMouseMove(HWND target, unsigned x, unsigned y) {
 
     SetCursor(LoadCursorA(nullptr, layout::inLinkArea(x, y) ? IDC_HAND : IDC_ARROW));
 
-    if (view.activeKnob < 1 || view.activeKnob > panel::kKnobCount) {
+    if (activeKnob < 1 || activeKnob > panel::kKnobCount) {
         return;
     }
-    const ParameterIndex parameter = layout::kKnobs[view.activeKnob - 1].parameter;
+    const ParameterIndex parameter = layout::kKnobs[activeKnob - 1].parameter;
     const auto pointerY = static_cast<std::int32_t>(y);
 
     // Upward travel raises the value by 0.01 per pixel; the step is rounded to float, the sum
     // is formed in double and clamped to 0..1 after every step, so overshoot is forgotten.
     const auto step =
-        static_cast<float>(static_cast<double>(view.dragLastY - pointerY) * layout::kDragPerPixel);
+        static_cast<float>(static_cast<double>(dragLastY - pointerY) * layout::kDragPerPixel);
     const double sum = static_cast<double>(view.parameter(parameter)) + step;
     float value = 0.0f;
     if (sum < 0.0) {
@@ -64,12 +64,12 @@ void CompressorEditor::onMouseMove(HWND target, unsigned x, unsigned y) {
         value = static_cast<float>(sum);
     }
     view.setParameter(parameter, value);
-    view.dragLastY = pointerY;
+    dragLastY = pointerY;
     InvalidateRect(target, nullptr, FALSE);
 }
 
 void CompressorEditor::onButtonUp() {
-    view.activeKnob = 0;
+    activeKnob = 0;
     ReleaseCapture();
 }
 
@@ -77,6 +77,6 @@ void CompressorEditor::onCaptureChanged(HWND target, HWND newCapture) {
     // The drag ends when another window takes the capture or it is released, whether or not a
     // button-up reached us. Taking the capture again ourselves (a new press) is no loss.
     if (newCapture != target) {
-        view.activeKnob = 0;
+        activeKnob = 0;
     }
 }

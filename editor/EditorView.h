@@ -1,10 +1,9 @@
-// What the editor sees of its effect: the ten values it shows and changes, the readouts it
-// draws, and its own drag state. The effect that owns the editor hands it these references;
-// the editor knows nothing else of it.
+// What the editor sees of the processor: the ten values it shows and changes and the readouts
+// it draws. The plug-in that owns the editor hands it these references; the editor knows
+// nothing else of it.
 #pragma once
 
 #include <atomic>
-#include <cstdint>
 
 #include "dsp/Parameters.h"
 
@@ -15,10 +14,6 @@ struct EditorView {
     const std::atomic<float>& outputPeak;
     const std::atomic<float>& gain;      // the gain last applied; 1.0 = no reduction
     const std::atomic<float>& threshold; // T of the last active block
-
-    // Drag state: touched only on the UI thread.
-    std::uint8_t& activeKnob; // 0: no drag; 1 to 6: the knob being dragged
-    std::int32_t& dragLastY;  // client y of the last press or handled drag step
 
     float parameter(int index) const { return parameters[index].load(std::memory_order_relaxed); }
     void setParameter(int index, float value) const {

@@ -130,8 +130,8 @@ public:
             switch (in.pick(8)) {
             case 0:
             case 1:
-                effect->setParameterValue(static_cast<int>(in.pick(kParameterCount)),
-                                          in.oneOf(kSpecialValues));
+                effect->core.setParameterValue(static_cast<int>(in.pick(kParameterCount)),
+                                               in.oneOf(kSpecialValues));
                 break;
             case 2:
                 if (in.flag()) {
@@ -190,11 +190,11 @@ private:
         }
 
         // The snapshot this block will run with: nothing else writes the values meanwhile.
-        const bool active = quantiseParameter(effect->parameter(Active)) != 0;
-        const bool softclip = quantiseParameter(effect->parameter(Softclip)) != 0;
-        const std::uint32_t gainBefore = bitsOf(effect->engine.smoothedGain.load());
-        const std::uint32_t inputPeakBefore = bitsOf(effect->inputPeak.load());
-        const std::uint32_t outputPeakBefore = bitsOf(effect->outputPeak.load());
+        const bool active = quantiseParameter(effect->core.parameter(Active)) != 0;
+        const bool softclip = quantiseParameter(effect->core.parameter(Softclip)) != 0;
+        const std::uint32_t gainBefore = bitsOf(effect->core.engine.smoothedGain.load());
+        const std::uint32_t inputPeakBefore = bitsOf(effect->core.inputPeak.load());
+        const std::uint32_t outputPeakBefore = bitsOf(effect->core.outputPeak.load());
 
         if (replace) {
             record->processReplacing(record, inputs, outputs, frames);
@@ -211,9 +211,9 @@ private:
             FUZZ_CHECK(bitsOf(inputs[1][k]) == bitsOf(heldRight[k]));
         }
         if (frames <= 0) {
-            FUZZ_CHECK(bitsOf(effect->engine.smoothedGain.load()) == gainBefore);
-            FUZZ_CHECK(bitsOf(effect->inputPeak.load()) == inputPeakBefore);
-            FUZZ_CHECK(bitsOf(effect->outputPeak.load()) == outputPeakBefore);
+            FUZZ_CHECK(bitsOf(effect->core.engine.smoothedGain.load()) == gainBefore);
+            FUZZ_CHECK(bitsOf(effect->core.inputPeak.load()) == inputPeakBefore);
+            FUZZ_CHECK(bitsOf(effect->core.outputPeak.load()) == outputPeakBefore);
             return;
         }
         if (overlapping) {
@@ -239,7 +239,7 @@ private:
                 if (!bounded(outputs[0][k]) || !bounded(outputs[1][k])) {
                     std::fprintf(stderr, "frame %zu of %zu: input %g, %g gave %g, %g (gain %g)\n",
                                  k, count, heldLeft[k], heldRight[k], outputs[0][k], outputs[1][k],
-                                 effect->engine.smoothedGain.load());
+                                 effect->core.engine.smoothedGain.load());
                     FUZZ_CHECK(!"soft-clipped output within [-1, 1]");
                 }
             }
@@ -247,10 +247,10 @@ private:
     }
 
     void checkState() {
-        FUZZ_CHECK(std::isfinite(effect->engine.smoothedGain.load()));
-        FUZZ_CHECK(std::isfinite(effect->engine.thresholdLevel.load()));
-        FUZZ_CHECK(!std::isnan(effect->inputPeak.load()));
-        FUZZ_CHECK(!std::isnan(effect->outputPeak.load()));
+        FUZZ_CHECK(std::isfinite(effect->core.engine.smoothedGain.load()));
+        FUZZ_CHECK(std::isfinite(effect->core.engine.thresholdLevel.load()));
+        FUZZ_CHECK(!std::isnan(effect->core.inputPeak.load()));
+        FUZZ_CHECK(!std::isnan(effect->core.outputPeak.load()));
     }
 
     Input& in;

@@ -119,15 +119,15 @@ private:
                                                      Release,   Output, Depth};
         static const ParameterIndex kSwitches[] = {Limiter, Softclip, AutoMakeUp};
         for (ParameterIndex index : kContinuous) {
-            const float value = effect->parameter(index);
+            const float value = effect->core.parameter(index);
             FUZZ_CHECK(value >= 0.0f && value <= 1.0f);
         }
         for (ParameterIndex index : kSwitches) {
-            const float value = effect->parameter(index);
+            const float value = effect->core.parameter(index);
             FUZZ_CHECK(value == 0.0f || value == 1.0f);
         }
-        FUZZ_CHECK(effect->parameter(Active) == 1.0f);
-        FUZZ_CHECK(effect->activeKnob <= 6);
+        FUZZ_CHECK(effect->core.parameter(Active) == 1.0f);
+        FUZZ_CHECK(static_cast<CompressorEditor*>(effect->editorPointer())->draggedKnob() <= 6);
     }
 
     // Repeated bytes could otherwise make one input paint hundreds of times.

@@ -7,33 +7,37 @@
 
 CompressorEffect::CompressorEffect(audioMasterCallback hostCallback)
     : EffectBaseExt(hostCallback, identity::kNumPrograms, identity::kNumParams) {
-    // The engine member is constructed by now; the gain starts from silence.
-    engine.smoothedGain.store(0.0f, std::memory_order_relaxed);
     setNumInputs(identity::kNumInputs);
     setNumOutputs(identity::kNumOutputs);
     setCanReplacing(true);
     setCanMono(true);
     setUniqueId(identity::kUniqueId);
     // Without an editor (allocation failed) the instance works on and says so in its flags.
-    const EditorView view{
-        parameters, inputPeak, outputPeak, engine.smoothedGain, engine.thresholdLevel,
-        activeKnob, dragLastY};
+    const EditorView view{core.parameters, core.inputPeak, core.outputPeak,
+                          core.engine.smoothedGain, core.engine.thresholdLevel};
     editor = new (std::nothrow)
         CompressorEditor(this, view, {identity::kEditorClassName, identity::kMakerWebPage});
     setFlag(effFlagsHasEditor, editor != nullptr);
-    activeKnob = 0;
-    dragLastY = 0;
-    setDefaultParameters(parameters);
-    inputPeak.store(0.0f, std::memory_order_relaxed);
-    outputPeak.store(0.0f, std::memory_order_relaxed);
 }
 
-// Nothing of its own: the engine goes first, then the bases (which delete the editor).
+// Nothing of its own: the core goes first, then the bases (which delete the editor).
 CompressorEffect::~CompressorEffect() = default;
+
+// Both entries run the core's block routine; the rate is read every block, so a new rate takes
+// effect at the next block.
+void CompressorEffect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    core.processBlock(inputs, outputs, sampleFrames, getSampleRate(), true);
+}
+
+void CompressorEffect::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    core.processBlock(inputs, outputs, sampleFrames, getSampleRate(), false);
+}
 
 // The host-facing parameter operations are inert: the editor is the only way to change a value.
 void CompressorEffect::setParameter(VstInt32, float) {}
-float CompressorEffect::getParameter(VstInt32) { return 0.0f; }
+float CompressorEffect::getParameter(VstInt32) {
+    return 0.0f;
+}
 
 void CompressorEffect::setProgram(VstInt32) {}
 void CompressorEffect::setProgramName(char*) {}

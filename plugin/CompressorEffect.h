@@ -1,13 +1,8 @@
-// This plug-in: identity, names, the ten parameters, the two level meters, the dynamics engine
-// and the editor.
+// This plug-in as a VST 2 effect: identity and names, the processing entries and the editor,
+// around the core that holds the parameters, the meters and the engine.
 #pragma once
 
-#include <atomic>
-#include <cstddef>
-#include <cstdint>
-
-#include "dsp/DynamicsEngine.h"
-#include "dsp/Parameters.h"
+#include "core/CompressorCore.h"
 #include "host/EffectBaseExt.h"
 
 class CompressorEffect : public EffectBaseExt {
@@ -29,32 +24,6 @@ public:
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
 
-    // The shared block routine behind process (replace = false) and processReplacing.
-    void processBlock(float** inputs, float** outputs, VstInt32 sampleFrames, bool replace);
-
-    // Working copy of the inputs for blocks whose channels overlap in part: two channels of
-    // 4096 frames (a longer block of that kind is processed in the host's input buffers).
-    static constexpr std::size_t kOverlapWorkSamples = 2 * 4096;
-
-    // Editor interaction state: touched only on the UI thread.
-    std::uint8_t activeKnob = 0; // 0: no drag; 1 to 6: the knob being dragged
-    std::int32_t dragLastY = 0;  // client y of the last press or handled drag step
-
-    DynamicsEngine engine;
-
-    // Shared with the audio thread: relaxed atomic floats, each read and written whole.
-    ParameterValues parameters;
-    std::atomic<float> inputPeak{0.0f};
-    std::atomic<float> outputPeak{0.0f};
-
-    float parameter(int index) const { return parameters[index].load(std::memory_order_relaxed); }
-    void setParameterValue(int index, float value) {
-        parameters[index].store(value, std::memory_order_relaxed);
-    }
-
-private:
-    void processOverlappingBlock(float* inLeft, float* inRight, float* outLeft, float* outRight,
-                                 VstInt32 sampleFrames, bool replace, const ParamBytes& snapshot,
-                                 float rate);
-    float overlapWork[kOverlapWorkSamples];
+    // The processor: parameters, meters, engine and the block routine.
+    CompressorCore core;
 };

@@ -1,4 +1,5 @@
-// Helpers shared by the audio tests: bit-exact comparison, snapshots, effect creation.
+// Helpers shared by the audio tests: bit-exact comparison, snapshots, the processor as a host
+// drives it.
 #pragma once
 
 #include <cstdint>
@@ -6,8 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/CompressorCore.h"
 #include "dsp/Parameters.h"
-#include "plugin/CompressorEffect.h"
 
 namespace audiotest {
 
@@ -31,24 +32,35 @@ inline ParamBytes defaultBytes() {
     return bytesOf({64, 64, 23, 29, 128, 0, 80, 128, 0, 0});
 }
 
-inline VstIntPtr VST_CALLBACK testHostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr,
-                                               void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
+// The core with the two entries and the sample rate a host gives the plug-in (44.1 kHz until
+// the host sets another), so the tests drive the block routine as a host does.
+class Processor : public CompressorCore {
+public:
+    void processReplacing(float** inputs, float** outputs, std::int32_t frames) {
+        processBlock(inputs, outputs, frames, rate, true);
+    }
+    void process(float** inputs, float** outputs, std::int32_t frames) {
+        processBlock(inputs, outputs, frames, rate, false);
+    }
+    void setSampleRate(float sampleRate) { rate = sampleRate; }
+    float getSampleRate() const { return rate; }
 
-inline std::unique_ptr<CompressorEffect> makeEffect() {
-    return std::make_unique<CompressorEffect>(&testHostCallback);
+private:
+    float rate = 44100.0f;
+};
+
+inline std::unique_ptr<Processor> makeEffect() {
+    return std::make_unique<Processor>();
 }
 
 // Runs processReplacing on separate stereo buffers; returns the outputs, left then right.
-inline void runReplacing(CompressorEffect& effect, std::vector<float>& left,
-                         std::vector<float>& right, std::vector<float>& outLeft,
-                         std::vector<float>& outRight) {
+inline void runReplacing(Processor& effect, std::vector<float>& left, std::vector<float>& right,
+                         std::vector<float>& outLeft, std::vector<float>& outRight) {
     outLeft.assign(left.size(), 0.0f);
     outRight.assign(right.size(), 0.0f);
     float* inputs[2] = {left.data(), right.data()};
     float* outputs[2] = {outLeft.data(), outRight.data()};
-    effect.processReplacing(inputs, outputs, static_cast<VstInt32>(left.size()));
+    effect.processReplacing(inputs, outputs, static_cast<std::int32_t>(left.size()));
 }
 
 // How a host may lay out its four channel buffers: separate, one input buffer for both

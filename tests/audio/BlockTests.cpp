@@ -22,7 +22,7 @@ float load(const std::atomic<float>& value) {
 }
 
 // Feeds one stereo frame through processReplacing.
-void processFrame(CompressorEffect& effect, float left, float right) {
+void processFrame(audiotest::Processor& effect, float left, float right) {
     float inLeft = left, inRight = right, outLeft = 0.0f, outRight = 0.0f;
     float* inputs[2] = {&inLeft, &inRight};
     float* outputs[2] = {&outLeft, &outRight};
@@ -150,7 +150,7 @@ TEST(BlockMeters, EmptyBlocksLeaveMetersAndBuffersAloneButStillRunTheEngine) {
     const float gain = load(effect->engine.smoothedGain);
     effect->setParameterValue(Threshold, 0.0f);
 
-    for (VstInt32 frames : {0, -1}) {
+    for (std::int32_t frames : {0, -1}) {
         float left[1] = {0.75f}, right[1] = {-0.75f}, outLeft[1] = {9.0f}, outRight[1] = {-9.0f};
         float* inputs[2] = {left, right};
         float* outputs[2] = {outLeft, outRight};

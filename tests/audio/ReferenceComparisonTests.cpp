@@ -227,7 +227,7 @@ private:
 
     Random rng;
     SignalMaker signal;
-    std::unique_ptr<CompressorEffect> effect;
+    std::unique_ptr<audiotest::Processor> effect;
     reference::EffectState state;
     HostBuffers product;
     HostBuffers expected;

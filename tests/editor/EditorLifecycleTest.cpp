@@ -47,8 +47,8 @@ TEST_F(EditorLifecycleTest, TheEditorLoadsItsResourcesWhenItFirstOpens) {
     EXPECT_EQ(editor().windowHandle(), nullptr);
     EXPECT_EQ(editor().backBufferHandle(), nullptr);
     EXPECT_EQ(editor().owningEffect(), effect.get());
-    EXPECT_EQ(effect->activeKnob, 0);
-    EXPECT_EQ(effect->dragLastY, 0);
+    EXPECT_EQ(editor().draggedKnob(), 0);
+    EXPECT_EQ(editor().dragY(), 0);
 
     // Deleting the effect deletes all five GDI objects, the back buffer included.
     openAndPaint();
@@ -242,7 +242,7 @@ TEST_F(EditorLifecycleTest, MessagesBeforeTheEditorIsAttachedGetDefaultHandling)
     EXPECT_TRUE(st::blitRecords().empty());
     EXPECT_FALSE(st::windowInfo(window).invalid);
     st::sendMouse(window, WM_LBUTTONDOWN, 40, 80);
-    EXPECT_EQ(effect->activeKnob, 0);
+    EXPECT_EQ(editor().draggedKnob(), 0);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&editor()));
     close();
 }

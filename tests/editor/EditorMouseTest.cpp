@@ -28,7 +28,7 @@ protected:
         release(x, y);
     }
     int invalidations() const { return st::windowInfo(window).invalidations; }
-    int knob() const { return effect->activeKnob; }
+    int knob() const { return editorConst().draggedKnob(); }
 
     HWND window = nullptr;
 };
@@ -117,7 +117,7 @@ TEST_F(EditorMouseTest, MovementOutsideTheWindowIsAppliedWhenThePointerReturns) 
     move(40, -1);
     move(40, 0);
     EXPECT_EQ(value(Attack), 1.0f);
-    EXPECT_EQ(effect->dragLastY, 0);
+    EXPECT_EQ(editor().dragY(), 0);
     release(40, 0);
 }
 

@@ -199,10 +199,10 @@ TEST_F(EditorPaintTest, OnlyLitSwitchesShowTheLamp) {
 class EditorBarTest : public EditorPaintTest {
 protected:
     void meters(float input, float gain, float output, float threshold) {
-        effect->inputPeak.store(input);
-        effect->engine.smoothedGain.store(gain);
-        effect->outputPeak.store(output);
-        effect->engine.thresholdLevel.store(threshold);
+        effect->core.inputPeak.store(input);
+        effect->core.engine.smoothedGain.store(gain);
+        effect->core.outputPeak.store(output);
+        effect->core.engine.thresholdLevel.store(threshold);
         st::clearRecords();
         openAndPaint();
         fills = barFills();

@@ -77,8 +77,8 @@ protected:
         return window;
     }
 
-    void set(ParameterIndex index, float value) { effect->setParameterValue(index, value); }
-    float value(ParameterIndex index) const { return effect->parameter(index); }
+    void set(ParameterIndex index, float value) { effect->core.setParameterValue(index, value); }
+    float value(ParameterIndex index) const { return effect->core.parameter(index); }
 
     // What the last paint wrote into the back buffer.
     std::vector<st::TextRecord> panelText() const {

@@ -226,7 +226,7 @@ TEST_F(Dispatcher, HostSettingsOfParametersAreInert) {
         EXPECT_EQ(effect->getAeffect()->getParameter(effect->getAeffect(), index), 0.0f);
     }
     for (int i = 0; i < kParameterCount; ++i) {
-        EXPECT_EQ(effect->parameter(i), kParameterTable[i].defaultValue);
+        EXPECT_EQ(effect->core.parameter(i), kParameterTable[i].defaultValue);
     }
 }
 

@@ -224,11 +224,11 @@ TEST(HostRequests, AutomationOnTheCompressorReachesTheHostButNotTheValue) {
     EXPECT_EQ(host.calls[0].value, 0);
     EXPECT_EQ(host.calls[0].ptr, nullptr);
     EXPECT_EQ(host.calls[0].opt, 0.25f);
-    EXPECT_EQ(effect.parameter(Output), 0.63f);
+    EXPECT_EQ(effect.core.parameter(Output), 0.63f);
 
     CompressorEffect hostless(nullptr);
     hostless.setParameterAutomated(6, 0.25f); // only the (inert) setParameter
-    EXPECT_EQ(hostless.parameter(Output), 0.63f);
+    EXPECT_EQ(hostless.core.parameter(Output), 0.63f);
 }
 
 TEST(HostRequests, CapabilityVocabularies) {

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "editor/CompressorEditor.h"
 #include "plugin/CompressorEffect.h"
 #include "plugin/PluginEntry.h"
 #include "tests/support/HostRecorder.h"
@@ -112,8 +113,7 @@ TEST(Identity, MainAsksTheHostVersionOnceAndNothingElseOverALife) {
     EXPECT_EQ(effect->getParameter(effect, 0), 0.0f);
     effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
     EXPECT_EQ(effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f), 1);
-    EXPECT_TRUE(host.calls.empty()) << "first unexpected host opcode "
-                                    << host.calls.front().opcode;
+    EXPECT_TRUE(host.calls.empty()) << "first unexpected host opcode " << host.calls.front().opcode;
 }
 
 TEST(Identity, MainRefusesAHostThatAnswersZeroOrIsMissing) {
@@ -126,19 +126,19 @@ TEST(Identity, CloseDestroysAndAFreshMainStartsFromDefaults) {
     AEffect* first = pluginMain(&HostRecorder::callback);
     ASSERT_NE(first, nullptr);
     auto* firstEffect = static_cast<CompressorEffect*>(EffectBase::fromRecord(first));
-    firstEffect->setParameterValue(Threshold, 0.9f);
+    firstEffect->core.setParameterValue(Threshold, 0.9f);
     EXPECT_EQ(first->dispatcher(first, effClose, 0, 0, nullptr, 0.0f), 1);
 
     AEffect* second = pluginMain(&HostRecorder::callback);
     ASSERT_NE(second, nullptr);
     auto* secondEffect = static_cast<CompressorEffect*>(EffectBase::fromRecord(second));
     for (int i = 0; i < kParameterCount; ++i) {
-        EXPECT_EQ(secondEffect->parameter(i), kParameterTable[i].defaultValue) << i;
+        EXPECT_EQ(secondEffect->core.parameter(i), kParameterTable[i].defaultValue) << i;
     }
-    EXPECT_EQ(secondEffect->inputPeak.load(), 0.0f);
-    EXPECT_EQ(secondEffect->outputPeak.load(), 0.0f);
-    EXPECT_EQ(secondEffect->engine.smoothedGain.load(), 0.0f);
-    EXPECT_EQ(secondEffect->activeKnob, 0);
+    EXPECT_EQ(secondEffect->core.inputPeak.load(), 0.0f);
+    EXPECT_EQ(secondEffect->core.outputPeak.load(), 0.0f);
+    EXPECT_EQ(secondEffect->core.engine.smoothedGain.load(), 0.0f);
+    EXPECT_EQ(static_cast<CompressorEditor*>(secondEffect->editorPointer())->draggedKnob(), 0);
     EXPECT_EQ(second->dispatcher(second, effClose, 0, 0, nullptr, 0.0f), 1);
 }
 
@@ -149,9 +149,9 @@ TEST(Identity, TwoInstancesShareNoState) {
     ASSERT_NE(a.effect, b.effect);
     auto* effectA = static_cast<CompressorEffect*>(EffectBase::fromRecord(a.effect));
     auto* effectB = static_cast<CompressorEffect*>(EffectBase::fromRecord(b.effect));
-    effectA->setParameterValue(Ratio, 1.0f);
+    effectA->core.setParameterValue(Ratio, 1.0f);
     a.dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f);
-    EXPECT_EQ(effectB->parameter(Ratio), 0.5f);
+    EXPECT_EQ(effectB->core.parameter(Ratio), 0.5f);
     EXPECT_EQ(effectB->getSampleRate(), 44100.0f);
 
     float left[32], right[32];
@@ -160,9 +160,9 @@ TEST(Identity, TwoInstancesShareNoState) {
     }
     float* io[2] = {left, right};
     a.effect->processReplacing(a.effect, io, io, 32);
-    EXPECT_GT(effectA->inputPeak.load(), 0.0f);
-    EXPECT_EQ(effectB->inputPeak.load(), 0.0f);
-    EXPECT_EQ(effectB->engine.smoothedGain.load(), 0.0f);
+    EXPECT_GT(effectA->core.inputPeak.load(), 0.0f);
+    EXPECT_EQ(effectB->core.inputPeak.load(), 0.0f);
+    EXPECT_EQ(effectB->core.engine.smoothedGain.load(), 0.0f);
 }
 
 } // namespace

@@ -153,7 +153,7 @@ TEST_F(BadInput, ParameterEntriesIgnoreEveryIndexAndValue) {
         EXPECT_EQ(dispatch(record, effCanBeAutomated, index), 1);
     }
     record->setParameter(record, Threshold, kInf);
-    EXPECT_EQ(effect().parameter(Threshold), 0.5f); // the host cannot reach the values
+    EXPECT_EQ(effect().core.parameter(Threshold), 0.5f); // the host cannot reach the values
 }
 
 // ---- effSetProgram beyond the count.
@@ -211,7 +211,7 @@ TEST_F(BadInput, NonFiniteAndNonPositiveSampleRatesProcessLikeRateZero) {
         for (std::size_t i = 0; i < rendered.size(); ++i) {
             ASSERT_EQ(bitsOf(rendered[i]), bitsOf(atZero[i])) << "rate " << rate << " at " << i;
         }
-        EXPECT_TRUE(std::isfinite(effectOf(other).engine.smoothedGain.load()));
+        EXPECT_TRUE(std::isfinite(effectOf(other).core.engine.smoothedGain.load()));
         EXPECT_EQ(dispatch(other, effClose), 1);
     }
 }
@@ -222,7 +222,7 @@ TEST_F(BadInput, HugeSampleRatesFreezeTheGainButStayFinite) {
         for (float sample : renderBursts(record)) {
             ASSERT_TRUE(sample >= -1.0f && sample <= 1.0f) << "rate " << rate;
         }
-        EXPECT_TRUE(std::isfinite(effect().engine.smoothedGain.load()));
+        EXPECT_TRUE(std::isfinite(effect().core.engine.smoothedGain.load()));
     }
 }
 
@@ -231,9 +231,9 @@ TEST_F(BadInput, HugeSampleRatesFreezeTheGainButStayFinite) {
 TEST_F(BadInput, BlocksOfZeroAndFewerFramesTouchNoSample) {
     // Run some signal first so that the meters and the gain hold non-trivial values.
     renderBursts(record);
-    const float gain = effect().engine.smoothedGain.load();
-    const float inputPeak = effect().inputPeak.load();
-    const float outputPeak = effect().outputPeak.load();
+    const float gain = effect().core.engine.smoothedGain.load();
+    const float inputPeak = effect().core.inputPeak.load();
+    const float outputPeak = effect().core.outputPeak.load();
 
     for (VstInt32 frames : {0, -1, -512, INT_MIN}) {
         // Zero-sized heap blocks: under AddressSanitizer any access is a report.
@@ -254,9 +254,9 @@ TEST_F(BadInput, BlocksOfZeroAndFewerFramesTouchNoSample) {
         float* none[2] = {nullptr, nullptr};
         record->processReplacing(record, none, none, frames);
 
-        EXPECT_EQ(bitsOf(effect().engine.smoothedGain.load()), bitsOf(gain));
-        EXPECT_EQ(bitsOf(effect().inputPeak.load()), bitsOf(inputPeak));
-        EXPECT_EQ(bitsOf(effect().outputPeak.load()), bitsOf(outputPeak));
+        EXPECT_EQ(bitsOf(effect().core.engine.smoothedGain.load()), bitsOf(gain));
+        EXPECT_EQ(bitsOf(effect().core.inputPeak.load()), bitsOf(inputPeak));
+        EXPECT_EQ(bitsOf(effect().core.outputPeak.load()), bitsOf(outputPeak));
     }
     // effSetBlockSize with nonsense is stored and read by nothing.
     dispatch(record, effSetBlockSize, 0, -5);
@@ -279,10 +279,10 @@ TEST_F(BadInput, NonFiniteSamplesNeverStickInTheGainOrTheMeters) {
             (channel == 0 ? block.left : block.right)[10] = value;
             record->processReplacing(record, block.inputs(), block.outputs(), block.frames());
 
-            EXPECT_TRUE(std::isfinite(effect().engine.smoothedGain.load())) << value;
-            EXPECT_FALSE(std::isnan(effect().inputPeak.load())) << value;
-            EXPECT_FALSE(std::isnan(effect().outputPeak.load())) << value;
-            EXPECT_TRUE(std::isfinite(effect().inputPeak.load())) << value;
+            EXPECT_TRUE(std::isfinite(effect().core.engine.smoothedGain.load())) << value;
+            EXPECT_FALSE(std::isnan(effect().core.inputPeak.load())) << value;
+            EXPECT_FALSE(std::isnan(effect().core.outputPeak.load())) << value;
+            EXPECT_TRUE(std::isfinite(effect().core.inputPeak.load())) << value;
             // Every other frame of the block comes out soft-clipped and finite.
             for (std::size_t k = 0; k < block.left.size(); ++k) {
                 if (k == 10) {
@@ -303,13 +303,13 @@ TEST_F(BadInput, NonFiniteParameterValuesQuantiseToAByteAndProcessFinite) {
     const float values[] = {kNaN, kInf, -kInf, -1.0f, 2.0f, 1e30f, -1e30f};
     for (int index = 0; index < kParameterCount; ++index) {
         for (float value : values) {
-            effect().setParameterValue(index, value);
+            effect().core.setParameterValue(index, value);
             for (float sample : renderBursts(record)) {
                 ASSERT_TRUE(std::isfinite(sample)) << "parameter " << index << " = " << value;
             }
-            ASSERT_TRUE(std::isfinite(effect().engine.smoothedGain.load()));
+            ASSERT_TRUE(std::isfinite(effect().core.engine.smoothedGain.load()));
         }
-        setDefaultParameters(effect().parameters);
+        setDefaultParameters(effect().core.parameters);
     }
 }
 
@@ -350,12 +350,12 @@ TEST_F(BadEditorInput, MouseOutsideTheWindowWithTheCaptureKeepsValuesInRange) {
                            {60000, 90}, {450, 1000}, {450, 170}, {450, 0},      {-1, -1}};
     for (const auto& point : path) {
         st::sendMouse(window(), WM_MOUSEMOVE, point[0], point[1], MK_LBUTTON);
-        const float value = effect().parameter(Threshold);
+        const float value = effect().core.parameter(Threshold);
         EXPECT_TRUE(value >= 0.0f && value <= 1.0f) << point[0] << ", " << point[1];
     }
     // Only y 0 to 170 is handled: 90 to 170 takes the value below 0 (clamped to 0), 170 to
     // 0 raises it by 1.7 (clamped to 1).
-    EXPECT_EQ(effect().parameter(Threshold), 1.0f);
+    EXPECT_EQ(effect().core.parameter(Threshold), 1.0f);
     st::sendMouse(window(), WM_LBUTTONUP, -1, -1);
     EXPECT_EQ(GetCapture(), nullptr);
     // Presses outside every control change no value.
@@ -363,9 +363,9 @@ TEST_F(BadEditorInput, MouseOutsideTheWindowWithTheCaptureKeepsValuesInRange) {
         st::sendMouse(window(), WM_LBUTTONDOWN, point[0], point[1]);
         st::sendMouse(window(), WM_LBUTTONUP, point[0], point[1]);
     }
-    EXPECT_EQ(effect().parameter(Limiter), 0.0f);
-    EXPECT_EQ(effect().parameter(Softclip), 1.0f);
-    EXPECT_EQ(effect().parameter(AutoMakeUp), 0.0f);
+    EXPECT_EQ(effect().core.parameter(Limiter), 0.0f);
+    EXPECT_EQ(effect().core.parameter(Softclip), 1.0f);
+    EXPECT_EQ(effect().core.parameter(AutoMakeUp), 0.0f);
     dispatch(record, effEditClose);
     EXPECT_TRUE(st::diagnostics().empty());
 }

@@ -174,7 +174,7 @@ TEST(ConcurrencyStress, InstancesAreMadeProcessedAndClosedOnSeveralThreadsAtOnce
             if (rect == nullptr || rect->right != identity::kEditorWidth) {
                 failures.fetch_add(1);
             }
-            effectOf(record).setParameterValue(Depth, static_cast<float>(n % 5) * 0.25f);
+            effectOf(record).core.setParameterValue(Depth, static_cast<float>(n % 5) * 0.25f);
 
             for (unsigned b = 0; b < 8; ++b) {
                 fillSignal(block, n + b);

@@ -257,7 +257,7 @@ private:
     }
 
     Random rng;
-    std::unique_ptr<CompressorEffect> effect;
+    std::unique_ptr<audiotest::Processor> effect;
     reference::EffectState state;
     HostBuffers product;
     HostBuffers expected;

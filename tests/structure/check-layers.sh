@@ -11,13 +11,14 @@ declare -A allowed=(
     [dsp]=""
     [resources]=""
     [host]=""
+    [core]="dsp"
     [platform]="resources"
     [editor]="host dsp resources platform"
-    [plugin]="editor host dsp resources"
+    [plugin]="core editor host dsp resources"
 )
 # The rest (tools, tests, bench, fuzz) may include every layer, but each other only through
 # these folders.
-folders="dsp resources host platform editor plugin tools tests bench fuzz"
+folders="dsp core resources host platform editor plugin tools tests bench fuzz"
 
 # file:layer pairs allowed although they run upward.
 exceptions=""

@@ -240,7 +240,7 @@ bool renderFile(const RenderJob& job, SoundInput& input, const OutputFormat& for
     Effect effect;
     AEffect* record = effect.record;
     for (int i = 0; i < kParameterCount; ++i) {
-        effect.object->setParameterValue(i, job.parameters[i]);
+        effect.object->core.setParameterValue(i, job.parameters[i]);
     }
     dispatch(record, effSetSampleRate, 0, static_cast<float>(info.samplerate));
     dispatch(record, effSetBlockSize, job.blockSize);
@@ -300,8 +300,9 @@ bool renderFile(const RenderJob& job, SoundInput& input, const OutputFormat& for
             float* outputs[2] = {outLeft.data() + start, outRightChannel + start};
             record->processReplacing(record, inputs, outputs, count);
             if (job.trace != nullptr) {
-                job.trace->addGain(done + start + count, effect.object->engine.smoothedGain.load(
-                                                             std::memory_order_relaxed));
+                job.trace->addGain(
+                    done + start + count,
+                    effect.object->core.engine.smoothedGain.load(std::memory_order_relaxed));
             }
         }
 
@@ -337,7 +338,8 @@ bool renderFile(const RenderJob& job, SoundInput& input, const OutputFormat& for
         }
     }
     dispatch(record, effMainsChanged, 0);
-    result.thresholdLevel = effect.object->engine.thresholdLevel.load(std::memory_order_relaxed);
+    result.thresholdLevel =
+        effect.object->core.engine.thresholdLevel.load(std::memory_order_relaxed);
 
     errno = 0;
     const int closed = sf_close(out.file);

@@ -1,5 +1,4 @@
-// The audio-thread side of the effect: the block routine behind both processing entries.
-#include "plugin/CompressorEffect.h"
+#include "core/CompressorCore.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +16,7 @@ Address addressOf(const float* p) {
 }
 
 // True when the two ranges of n samples are the same buffer or do not overlap at all.
-bool sameOrApart(const float* a, const float* b, VstInt32 n) {
+bool sameOrApart(const float* a, const float* b, std::int32_t n) {
     const Address x = addressOf(a);
     const Address y = addressOf(b);
     const auto bytes = static_cast<Address>(n) * sizeof(float);
@@ -31,19 +30,16 @@ bool within(const float* p, const float* first, std::size_t n) {
 
 } // namespace
 
-void CompressorEffect::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    processBlock(inputs, outputs, sampleFrames, true);
+CompressorCore::CompressorCore() {
+    // The engine is constructed by now; the gain starts from silence.
+    engine.smoothedGain.store(0.0f, std::memory_order_relaxed);
+    setDefaultParameters(parameters);
+    inputPeak.store(0.0f, std::memory_order_relaxed);
+    outputPeak.store(0.0f, std::memory_order_relaxed);
 }
 
-void CompressorEffect::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    processBlock(inputs, outputs, sampleFrames, false);
-}
-
-// Snapshot, input meter, engine, output meter, then copy or add into the outputs. The host's
-// input buffers are read, never written, unless the host gave the same buffer as an output.
-// Allocates nothing, locks nothing.
-void CompressorEffect::processBlock(float** inputs, float** outputs, VstInt32 sampleFrames,
-                                    bool replace) {
+void CompressorCore::processBlock(float* const* inputs, float* const* outputs,
+                                  std::int32_t sampleFrames, float sampleRate, bool replace) {
     float* inLeft = inputs[0];
     float* inRight = inputs[1];
     float* outLeft = outputs[0];
@@ -52,11 +48,8 @@ void CompressorEffect::processBlock(float** inputs, float** outputs, VstInt32 sa
     // One set of parameter bytes for the whole block, even if the editor writes meanwhile.
     const ParamBytes snapshot = snapshotParameters(parameters);
 
-    // The rate is read every block, so a new rate takes effect at the next block. The engine
-    // runs for every block, also an empty one: it still publishes the threshold.
-    const float rate = getSampleRate();
-
-    // Hosts pass channels that are either the same buffer or separate ones. Then the engine
+    // The engine runs for every block, also an empty one: it still publishes the threshold.
+    // Callers pass channels that are either the same buffer or separate ones. Then the engine
     // runs the meters and the output copy inside its own pipeline, step by step.
     if (sampleFrames <= 0 || (sameOrApart(inLeft, inRight, sampleFrames) &&
                               sameOrApart(outLeft, outRight, sampleFrames) &&
@@ -70,22 +63,22 @@ void CompressorEffect::processBlock(float** inputs, float** outputs, VstInt32 sa
         out.replace = replace;
         out.inputPeak = &inputPeak;
         out.outputPeak = &outputPeak;
-        engine.processBlock(inLeft, inRight, sampleFrames, &snapshot, rate, out);
+        engine.processBlock(inLeft, inRight, sampleFrames, &snapshot, sampleRate, out);
         return;
     }
     processOverlappingBlock(inLeft, inRight, outLeft, outRight, sampleFrames, replace, snapshot,
-                            rate);
+                            sampleRate);
 }
 
-// Channels that overlap in part (a host bug, but not one to crash on): the passes one after the
+// Channels that overlap in part (a caller's bug, but not one to crash on): the passes one after the
 // other over the whole block, the engine working on a copy of the inputs in `overlapWork`. The
 // copy keeps the two channels' distance when they overlap each other, so the engine sees what
-// it would see in the host's buffers. The output pass then reads every sample where the plain
-// passes in place would have found it: in a host buffer once an earlier output store has
-// written there, else in the copy for an address of the inputs, else in the host buffer.
-void CompressorEffect::processOverlappingBlock(float* inLeft, float* inRight, float* outLeft,
-                                               float* outRight, VstInt32 sampleFrames, bool replace,
-                                               const ParamBytes& snapshot, float rate) {
+// it would see in the caller's buffers. The output pass then reads every sample where the plain
+// passes in place would have found it: in a caller's buffer once an earlier output store
+// has written there, else in the copy for an address of the inputs, else in the caller's buffer.
+void CompressorCore::processOverlappingBlock(float* inLeft, float* inRight, float* outLeft,
+                                             float* outRight, std::int32_t sampleFrames,
+                                             bool replace, const ParamBytes& snapshot, float rate) {
     const auto n = static_cast<std::size_t>(sampleFrames);
     float* workLeft = nullptr;
     float* workRight = nullptr;
@@ -105,7 +98,7 @@ void CompressorEffect::processOverlappingBlock(float* inLeft, float* inRight, fl
         workRight = overlapWork + n;
     }
     if (workLeft == nullptr) {
-        // Longer than the copy holds: in place on the host's inputs, as the passes are written.
+        // Longer than the copy holds: in place on the caller's inputs, as the passes are written.
         workLeft = inLeft;
         workRight = inRight;
     }
