@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/ParameterLaws.h"
+
 // Precision: signal arithmetic is double precision; every value that leaves a step to be kept
 // (the gain from sample to sample, T, D, each output sample) is rounded to single precision.
 // Constants written with an f suffix are single-precision values that enter the double
@@ -33,9 +35,9 @@ double smoothingCoefficient(double timeMs, double samplesPerMs) {
     return std::exp(-1.0 / (timeMs * samplesPerMs));
 }
 
-double squaredFraction(std::uint8_t byte) {
-    const double fraction = byte / 128.0; // exact: a byte over a power of two
-    return fraction * fraction;
+// The position a snapshot byte stands for: exact, a byte over a power of two.
+double fraction(std::uint8_t byte) {
+    return byte / 128.0;
 }
 
 std::uint32_t bitsOf(float value) {
@@ -57,15 +59,15 @@ Coefficients engineCoefficients(const ParamBytes& params, float sampleRate) {
     // T is held in single precision: the byte times the single constant, squared and offset
     // by the single 0.01 in double precision, then rounded to single. The rounded value is
     // the one published to the editor and the one the gain computer compares against.
-    const double scaled = b[Threshold] * static_cast<double>(kThresholdPerByte);
-    const float threshold = static_cast<float>(scaled * scaled + static_cast<double>(0.01f));
+    const float threshold = static_cast<float>(
+        laws::thresholdLevel(b[Threshold] * static_cast<double>(laws::kThresholdPerByte)));
     s.threshold = threshold;
 
-    const double ratio = 1.0 + 19.0 * squaredFraction(b[Ratio]);
+    const double ratio = laws::ratio(fraction(b[Ratio]));
     s.slope = b[Limiter] != 0 ? 0.0 : 1.0 / ratio;
 
-    const double attackMs = 0.1 + 199.9 * squaredFraction(b[Attack]);
-    const double releaseMs = 50.0 + 2950.0 * squaredFraction(b[Release]);
+    const double attackMs = laws::attackMs(fraction(b[Attack]));
+    const double releaseMs = laws::releaseMs(fraction(b[Release]));
     s.attack = smoothingCoefficient(attackMs, samplesPerMs);
     s.release = smoothingCoefficient(releaseMs, samplesPerMs);
     s.attackComplement = 1.0 - s.attack;
@@ -75,16 +77,11 @@ Coefficients engineCoefficients(const ParamBytes& params, float sampleRate) {
         // The reciprocal of the level the static curve gives a peak of 1.0.
         s.outputGain = 1.0 / (s.threshold + (1.0 - s.threshold) * s.slope);
     } else {
-        // The single constants -64, 0.3125 and 0.05 widened; the arithmetic stays double.
-        const double decibels =
-            (b[Output] + static_cast<double>(-64.0f)) * static_cast<double>(0.3125f);
-        s.outputGain = std::pow(10.0, decibels * static_cast<double>(0.05f));
+        s.outputGain = laws::gainOfDecibels(laws::outputDecibelsOfByte(b[Output]));
     }
 
     // D is held in single precision (the value is exact in single anyway).
-    const double remaining = 1.0 - b[Depth] / 128.0;
-    const float depthFactor = static_cast<float>(remaining * remaining);
-    s.depthFactor = depthFactor;
+    s.depthFactor = static_cast<float>(laws::depthFactor(fraction(b[Depth])));
     return s;
 }
 

@@ -8,10 +8,6 @@
 #include "dsp/Parameters.h"
 #include "dsp/simd/EngineLevels.h"
 
-// The threshold amplitude per snapshot byte, about 1/128.99: byte 128 sets the threshold just
-// under full scale (0.994709, -0.046 dB). Single precision, bit pattern 0x3BFE0902.
-constexpr float kThresholdPerByte = 0.007752538658678532f;
-
 // The parameter laws: the per-call quantities of the engine for one snapshot and sample rate.
 // The threshold T is a single-precision value, widened.
 quorvel::engine_levels::Coefficients engineCoefficients(const ParamBytes& params, float sampleRate);

@@ -1,17 +1,11 @@
 #include "editor/PanelText.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
-namespace {
+#include "dsp/ParameterLaws.h"
 
-// The text shows the engine's laws on the unquantised value. Products are formed in double
-// precision from the single-precision parameter; 0.01, 0.05 (and 0.5, 100) are the
-// single-precision constants of those laws, so they enter as float and are widened.
-constexpr double kKnobScale = 128.0 / 128.99;
-constexpr double kFloor = static_cast<double>(0.01f);
-constexpr double kOutputStep = static_cast<double>(0.05f);
+namespace {
 
 template <typename... Values> TextLine formatLine(const char* format, Values... values) {
     TextLine line{};
@@ -26,37 +20,12 @@ TextLine plainLine(const char* text) {
 
 } // namespace
 
-double panelReading(ParameterIndex index, float value) {
-    const auto v = static_cast<double>(value);
-    switch (index) {
-    case Threshold: {
-        const double threshold = v * kKnobScale;
-        return 20.0 * std::log10(threshold * threshold + kFloor);
-    }
-    case Ratio:
-        return v * v * 19.0 + 1.0;
-    case Attack:
-        return v * v * 199.9 + 0.1;
-    case Release:
-        return v * v * 2950.0 + 50.0;
-    case Depth:
-        return v * 100.0;
-    case Output: {
-        // Through the linear gain and back, as the engine sees it.
-        const double exponent = (v - 0.5) * 40.0 * kOutputStep;
-        return 20.0 * std::log10(std::pow(10.0, exponent));
-    }
-    default:
-        return 0.0;
-    }
-}
-
 void panelLines(const ParameterValues& values, TextLine (&lines)[kPanelLineCount]) {
     const auto parameter = [&values](ParameterIndex index) {
         return values[index].load(std::memory_order_relaxed);
     };
     const auto reading = [&parameter](ParameterIndex index) {
-        return panelReading(index, parameter(index));
+        return laws::reading(index, parameter(index));
     };
 
     lines[0] = formatLine("Thr %.1f dB", reading(Threshold));

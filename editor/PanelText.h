@@ -13,7 +13,3 @@ struct TextLine {
 
 // The seven panel lines, top to bottom, for the ten parameter values (each read once).
 void panelLines(const ParameterValues& values, TextLine (&lines)[kPanelLineCount]);
-
-// The number a panel line shows for one knob's value, unrounded, in the line's unit: threshold
-// and output in dB, ratio in :1, attack and release in ms, depth in %. 0 for the switches.
-double panelReading(ParameterIndex index, float value);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "dsp/ParameterLaws.h"
 #include "editor/PanelLayout.h"
 #include "editor/PanelText.h"
 
@@ -29,8 +30,8 @@ float knobPosition(int n) {
 bool nearestKnobPosition(const KnobOption& option, double asked, float& position,
                          std::string& error) {
     // Every panel law rises with the knob, so the ends of the range are the two end positions.
-    const double low = panelReading(option.parameter, knobPosition(0));
-    const double high = panelReading(option.parameter, knobPosition(kKnobPositionCount - 1));
+    const double low = laws::reading(option.parameter, knobPosition(0));
+    const double high = laws::reading(option.parameter, knobPosition(kKnobPositionCount - 1));
     if (!(asked >= low - option.displayHalfStep && asked <= high + option.displayHalfStep)) {
         error = "--" + std::string(option.name) + " " + formatted("%g", asked) +
                 " is outside the reachable range " + formatted(option.format, low) + " to " +
@@ -40,7 +41,7 @@ bool nearestKnobPosition(const KnobOption& option, double asked, float& position
     int best = 0;
     double bestDistance = INFINITY;
     for (int n = 0; n < kKnobPositionCount; ++n) {
-        const double distance = std::fabs(panelReading(option.parameter, knobPosition(n)) - asked);
+        const double distance = std::fabs(laws::reading(option.parameter, knobPosition(n)) - asked);
         if (distance < bestDistance) {
             best = n;
             bestDistance = distance;
