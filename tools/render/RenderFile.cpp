@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "plugin/CompressorEffect.h"
+#include "core/CompressorCore.h"
 #include "tools/render/OutputFiles.h"
 
 namespace {
@@ -22,30 +22,6 @@ namespace {
 constexpr int kChunkFrames = 32768;
 // The output goes to disk as it is written, a few megabytes at a time.
 constexpr int kChunksPerWriteBack = 16;
-
-// The host side of the conversation: the effect asks only for the host's version.
-VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-VstIntPtr dispatch(AEffect* record, VstInt32 opcode, VstIntPtr value = 0, float opt = 0.0f) {
-    return record->dispatcher(record, opcode, 0, value, nullptr, opt);
-}
-
-// The effect, opened and finally closed through its record; the object is the program's own,
-// so the engine's gain is read from it directly.
-class Effect {
-public:
-    Effect() : object(new CompressorEffect(&hostCallback)), record(object->getAeffect()) {
-        dispatch(record, effOpen);
-    }
-    ~Effect() { dispatch(record, effClose); } // deletes the object
-    Effect(const Effect&) = delete;
-    Effect& operator=(const Effect&) = delete;
-
-    CompressorEffect* const object;
-    AEffect* const record;
-};
 
 struct SoundFile {
     SNDFILE* file = nullptr;
@@ -237,14 +213,12 @@ bool renderFile(const RenderJob& job, SoundInput& input, const OutputFormat& for
     std::vector<float> inLeft(chunk), inRight(stereo ? chunk : 0), outLeft(chunk),
         outRight(stereo ? chunk : 0);
 
-    Effect effect;
-    AEffect* record = effect.record;
+    // The processor the plug-in wraps, fed the blocks a host would send it.
+    const auto core = std::make_unique<CompressorCore>();
     for (int i = 0; i < kParameterCount; ++i) {
-        effect.object->core.setParameterValue(i, job.parameters[i]);
+        core->setParameterValue(i, job.parameters[i]);
     }
-    dispatch(record, effSetSampleRate, 0, static_cast<float>(info.samplerate));
-    dispatch(record, effSetBlockSize, job.blockSize);
-    dispatch(record, effMainsChanged, 1);
+    const auto rate = static_cast<float>(info.samplerate);
 
     // Clipped here to count the samples. Full scale then becomes the positive maximum in every
     // integer format but 32-bit, where libsndfile's conversion wraps it to the negative one
@@ -298,11 +272,10 @@ bool renderFile(const RenderJob& job, SoundInput& input, const OutputFormat& for
             const int count = std::min(job.blockSize, frames - start);
             float* inputs[2] = {inLeft.data() + start, right + start};
             float* outputs[2] = {outLeft.data() + start, outRightChannel + start};
-            record->processReplacing(record, inputs, outputs, count);
+            core->processBlock(inputs, outputs, count, rate, true);
             if (job.trace != nullptr) {
-                job.trace->addGain(
-                    done + start + count,
-                    effect.object->core.engine.smoothedGain.load(std::memory_order_relaxed));
+                job.trace->addGain(done + start + count,
+                                   core->engine.smoothedGain.load(std::memory_order_relaxed));
             }
         }
 
@@ -337,9 +310,7 @@ bool renderFile(const RenderJob& job, SoundInput& input, const OutputFormat& for
             break;
         }
     }
-    dispatch(record, effMainsChanged, 0);
-    result.thresholdLevel =
-        effect.object->core.engine.thresholdLevel.load(std::memory_order_relaxed);
+    result.thresholdLevel = core->engine.thresholdLevel.load(std::memory_order_relaxed);
 
     errno = 0;
     const int closed = sf_close(out.file);

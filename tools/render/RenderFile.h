@@ -1,5 +1,5 @@
-// Renders a sound file through the compressor, streamed block by block: the product's own
-// effect, driven through its AEffect record as a host drives it.
+// Renders a sound file through the compressor, streamed block by block: the processor the
+// plug-in wraps, fed the blocks a host would send it.
 #pragma once
 
 #include <sndfile.h>

@@ -342,8 +342,8 @@ int main(int argc, char** argv) {
                               result.thresholdLevel, error) &&
                pictureFile.finish(error);
     }
-    // The effect's editor font and the plot's text leave the font caches filled for the rest of
-    // the process: emptied here, so that a leak checker sees a clean exit.
+    // The plot's text leaves the font caches filled for the rest of the process: emptied here,
+    // so that a leak checker sees a clean exit.
     releaseFontCaches();
     if (done) {
         const CommitWithoutSignals held;
