@@ -10,12 +10,13 @@
 #include <random>
 #include <vector>
 
-#include "tests/audio/AudioTestSupport.h"
-#include "tests/audio/Reference.h"
+#include "tests/audio/ProductVsReference.h"
 
-using audiotest::bitsOf;
 using audiotest::HostBuffers;
 using audiotest::Layout;
+using audiotest::ProductVsReference;
+using audiotest::Random;
+using audiotest::randomParameter;
 
 namespace {
 
@@ -24,19 +25,6 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 const int kContinuous[] = {Threshold, Ratio, Attack, Release, Output, Depth};
 const int kSwitches[] = {Active, Limiter, Softclip, AutoMakeUp};
-
-// Portable uniform numbers from the 64-bit engine (the standard distributions are not).
-class Random {
-public:
-    explicit Random(std::uint64_t seed) : engine(seed) {}
-    double uniform() { return static_cast<double>(engine() >> 11) * 0x1.0p-53; }
-    int below(int n) { return static_cast<int>(engine() % static_cast<std::uint64_t>(n)); }
-    bool chance(double p) { return uniform() < p; }
-    double logUniform(double low, double high) { return low * std::pow(high / low, uniform()); }
-
-private:
-    std::mt19937_64 engine;
-};
 
 // Test material: tones, noise, drum-like bursts, silence and denormals, with the odd
 // non-finite or extreme sample sprinkled in.
@@ -117,25 +105,14 @@ int pickBlockSize(Random& rng) {
     return sizes[rng.below(12)];
 }
 
-float randomParameter(Random& rng, int index) {
-    if (kParameterTable[index].kind == ParameterKind::Switch) {
-        return rng.chance(0.5) ? 1.0f : 0.0f;
-    }
-    if (rng.chance(0.05)) {
-        return rng.chance(0.5) ? 0.0f : 1.0f;
-    }
-    return static_cast<float>(rng.uniform());
-}
-
-// One run: a fresh effect and a fresh reference, driven block by block with the same
+// One run: a fresh product and a fresh reference, driven block by block with the same
 // material, compared after every block.
 class ComparisonRun {
 public:
     ComparisonRun(std::uint64_t seed, const float (&parameters)[kParameterCount], float rate)
-        : rng(seed), signal(rng), effect(audiotest::makeEffect()) {
+        : rng(seed), signal(rng) {
         for (int i = 0; i < kParameterCount; ++i) {
-            effect->setParameterValue(i, parameters[i]);
-            state.parameters[i] = parameters[i];
+            comparison.setParameter(i, parameters[i]);
         }
         setRate(rate);
     }
@@ -147,95 +124,38 @@ public:
         while (compared < frames && !::testing::Test::HasFailure()) {
             if (varyParameters && rng.chance(0.15)) {
                 const int index = rng.below(kParameterCount);
-                const float value = randomParameter(rng, index);
-                effect->setParameterValue(index, value);
-                state.parameters[index] = value;
+                comparison.setParameter(index, randomParameter(rng, index, 0.05));
             }
             compared += block(pickBlockSize(rng));
         }
         return compared;
     }
 
-    void setRate(float rate) {
-        effect->setSampleRate(rate);
-        state.sampleRate = rate;
-    }
+    void setRate(float rate) { comparison.setRate(rate); }
 
 private:
     long long block(int frames) {
         const Layout layout = static_cast<Layout>(rng.below(4));
         const bool replace = rng.chance(0.6);
-        product.arrange(layout, frames);
-        expected.arrange(layout, frames);
-        const int n = frames > 0 ? frames : 0;
-        signal.fill(product.inputs[0], product.inputs[1], n);
-        if (layout == Layout::Separate || layout == Layout::MonoInput) {
-            for (int k = 0; k < n; ++k) {
-                product.outputs[0][k] = static_cast<float>(rng.uniform() - 0.5);
-                product.outputs[1][k] = static_cast<float>(rng.uniform() - 0.5);
-            }
-        }
-        for (int c = 0; c < 4; ++c) {
-            expected.storage[c] = product.storage[c];
-        }
-        // The reference works in place on its inputs; the product only writes its outputs.
-        const std::vector<float> held[4] = {product.storage[0], product.storage[1],
-                                            product.storage[2], product.storage[3]};
-
-        if (replace) {
-            effect->processReplacing(product.inputs, product.outputs, frames);
-        } else {
-            effect->process(product.inputs, product.outputs, frames);
-        }
-        reference::processBlock(state, expected.inputs, expected.outputs, frames, replace);
-
-        for (int c = 0; c < 4; ++c) {
-            const std::vector<float>& want = product.written(c) ? expected.storage[c] : held[c];
-            for (int k = 0; k < n; ++k) {
-                if (bitsOf(want[k]) != bitsOf(product.storage[c][k])) {
-                    ADD_FAILURE() << "buffer " << c << " frame " << k << " of " << frames
-                                  << (replace ? " (replace" : " (accumulate") << ", layout "
-                                  << static_cast<int>(layout) << "): expected " << want[k]
-                                  << ", got " << product.storage[c][k] << describe();
-                    return n;
+        return comparison.block(frames, layout, replace, [&](HostBuffers& buffers, int n) {
+            signal.fill(buffers.inputs[0], buffers.inputs[1], n);
+            if (layout == Layout::Separate || layout == Layout::MonoInput) {
+                for (int k = 0; k < n; ++k) {
+                    buffers.outputs[0][k] = static_cast<float>(rng.uniform() - 0.5);
+                    buffers.outputs[1][k] = static_cast<float>(rng.uniform() - 0.5);
                 }
             }
-        }
-        expectSame(state.inputPeak, effect->inputPeak, "inputPeak");
-        expectSame(state.outputPeak, effect->outputPeak, "outputPeak");
-        expectSame(state.engine.smoothedGain, effect->engine.smoothedGain, "smoothedGain");
-        expectSame(state.engine.thresholdLevel, effect->engine.thresholdLevel, "thresholdLevel");
-        return n;
-    }
-
-    void expectSame(float expectedValue, const std::atomic<float>& actual, const char* name) {
-        const float value = actual.load(std::memory_order_relaxed);
-        if (bitsOf(expectedValue) != bitsOf(value)) {
-            ADD_FAILURE() << name << ": expected " << expectedValue << ", got " << value
-                          << describe();
-        }
-    }
-
-    std::string describe() const {
-        std::string text = " [rate " + std::to_string(state.sampleRate) + ", bytes";
-        const ParamBytes bytes = reference::snapshot(state.parameters);
-        for (int i = 0; i < kParameterCount; ++i) {
-            text += " " + std::to_string(bytes.bytes[i]);
-        }
-        return text + "]";
+        });
     }
 
     Random rng;
     SignalMaker signal;
-    std::unique_ptr<audiotest::Processor> effect;
-    reference::EffectState state;
-    HostBuffers product;
-    HostBuffers expected;
+    ProductVsReference comparison;
 };
 
 void randomParameters(Random& rng, float (&parameters)[kParameterCount]) {
     for (int i = 0; i < kParameterCount; ++i) {
-        parameters[i] = randomParameter(rng, i);
+        parameters[i] = randomParameter(rng, i, 0.05);
     }
 }
 

@@ -20,7 +20,7 @@
 #include "dsp/simd/EngineKernel.h"
 #include "dsp/simd/EngineLevels.h"
 #include "dsp/testing/DspTesting.h"
-#include "tests/audio/AudioTestSupport.h"
+#include "tests/audio/ProductVsReference.h"
 #include "tests/audio/Reference.h"
 #include "tests/speed/LevelSupport.h"
 
@@ -43,23 +43,12 @@ using audiotest::bitsOf;
 using audiotest::HostBuffers;
 using audiotest::kLayouts;
 using audiotest::Layout;
+using audiotest::Random;
 using quorvel::SimdLevel;
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kDenormMin = std::numeric_limits<float>::denorm_min();
-
-class Random {
-public:
-    explicit Random(std::uint64_t seed) : engine(seed) {}
-    double uniform() { return static_cast<double>(engine() >> 11) * 0x1.0p-53; }
-    int below(int n) { return static_cast<int>(engine() % static_cast<std::uint64_t>(n)); }
-    bool chance(double p) { return uniform() < p; }
-    double logUniform(double low, double high) { return low * std::pow(high / low, uniform()); }
-
-private:
-    std::mt19937_64 engine;
-};
 
 // Material for one block: noise at some level, loud bursts, a decay into the subnormal range,
 // silence, or a run of special values; a few special values sprinkled into all of them.
@@ -124,91 +113,34 @@ int blockLength(Random& rng) {
 }
 
 float parameterValue(Random& rng, int index) {
-    if (kParameterTable[index].kind == ParameterKind::Switch) {
-        return rng.chance(0.5) ? 1.0f : 0.0f;
-    }
-    if (rng.chance(0.1)) {
-        return rng.chance(0.5) ? 0.0f : 1.0f;
-    }
-    return static_cast<float>(rng.uniform());
+    return audiotest::randomParameter(rng, index, 0.1);
 }
 
-// The product (through processReplacing / process) and the reference, block by block.
+// The product at one instruction-set level against the reference, block by block.
 class Comparison {
 public:
     Comparison(SimdLevel level, std::uint64_t seed)
-        : rng(seed), effect(audiotest::makeEffect()), simdLevel(level) {
-        if (!effect->engine.setSimdLevel(level)) {
+        : rng(seed), comparison(quorvel::simdLevelName(level)) {
+        if (!comparison.processor().engine.setSimdLevel(level)) {
             ADD_FAILURE() << "the engine refused level " << quorvel::simdLevelName(level);
         }
     }
 
-    void setParameter(int index, float value) {
-        effect->setParameterValue(index, value);
-        state.parameters[index] = value;
-    }
-
-    void setRate(float rate) {
-        effect->setSampleRate(rate);
-        state.sampleRate = rate;
-    }
-
+    void setParameter(int index, float value) { comparison.setParameter(index, value); }
+    void setRate(float rate) { comparison.setRate(rate); }
     Random& random() { return rng; }
 
     // One block; returns the frames compared (0 after a failure).
     long long block(int frames, Layout layout, bool replace) {
-        product.arrange(layout, frames);
-        expected.arrange(layout, frames);
-        const int n = frames > 0 ? frames : 0;
-        fillSignal(rng, product.inputs[0], product.inputs[1], n);
-        for (int k = 0; k < n; ++k) {
-            product.storage[2][static_cast<std::size_t>(k)] =
-                static_cast<float>(rng.uniform() - 0.5);
-            product.storage[3][static_cast<std::size_t>(k)] =
-                static_cast<float>(rng.uniform() - 0.5);
-        }
-        for (int c = 0; c < 4; ++c) {
-            expected.storage[c] = product.storage[c];
-        }
-        // The reference works in place on its inputs; the product only writes its outputs.
-        const std::vector<float> held[4] = {product.storage[0], product.storage[1],
-                                            product.storage[2], product.storage[3]};
-        if (replace) {
-            effect->processReplacing(product.inputs, product.outputs, frames);
-        } else {
-            effect->process(product.inputs, product.outputs, frames);
-        }
-        reference::processBlock(state, expected.inputs, expected.outputs, frames, replace);
-
-        // Adding into an output that is another channel's buffer can add two NaNs. Which NaN
-        // such a sum keeps depends on how the compiler orders the operands of the plain loop's
-        // addition (it differs between the reference's own vectorised and scalar loops), so
-        // there any NaN is accepted. Everywhere else a NaN must match to the bit.
-        const bool nanSums = !replace && (layout == Layout::Swapped || layout == Layout::OneOutput);
-        for (int c = 0; c < 4; ++c) {
+        return comparison.block(frames, layout, replace, [this](HostBuffers& buffers, int n) {
+            fillSignal(rng, buffers.inputs[0], buffers.inputs[1], n);
             for (int k = 0; k < n; ++k) {
-                const float want = (product.written(c) ? expected.storage[c]
-                                                       : held[c])[static_cast<std::size_t>(k)];
-                const float got = product.storage[c][static_cast<std::size_t>(k)];
-                if (nanSums && std::isnan(want) && std::isnan(got)) {
-                    continue;
-                }
-                if (bitsOf(want) != bitsOf(got)) {
-                    ADD_FAILURE() << "buffer " << c << " frame " << k << " of " << frames << " ("
-                                  << (replace ? "replace" : "accumulate") << ", layout "
-                                  << static_cast<int>(layout) << "): expected " << want << ", got "
-                                  << got << describe();
-                    return 0;
-                }
+                buffers.storage[2][static_cast<std::size_t>(k)] =
+                    static_cast<float>(rng.uniform() - 0.5);
+                buffers.storage[3][static_cast<std::size_t>(k)] =
+                    static_cast<float>(rng.uniform() - 0.5);
             }
-        }
-        if (!same(state.inputPeak, effect->inputPeak, "inputPeak") ||
-            !same(state.outputPeak, effect->outputPeak, "outputPeak") ||
-            !same(state.engine.smoothedGain, effect->engine.smoothedGain, "smoothedGain") ||
-            !same(state.engine.thresholdLevel, effect->engine.thresholdLevel, "thresholdLevel")) {
-            return 0;
-        }
-        return n;
+        });
     }
 
     // Random blocks, layouts and modes, parameters and (optionally) rates changing between
@@ -237,31 +169,8 @@ public:
     }
 
 private:
-    bool same(float want, const std::atomic<float>& actual, const char* name) {
-        const float got = actual.load(std::memory_order_relaxed);
-        if (bitsOf(want) != bitsOf(got)) {
-            ADD_FAILURE() << name << ": expected " << want << ", got " << got << describe();
-            return false;
-        }
-        return true;
-    }
-
-    std::string describe() const {
-        std::string text = " [" + std::string(quorvel::simdLevelName(simdLevel)) + ", rate " +
-                           std::to_string(state.sampleRate) + ", bytes";
-        const ParamBytes bytes = reference::snapshot(state.parameters);
-        for (int i = 0; i < kParameterCount; ++i) {
-            text += " " + std::to_string(bytes.bytes[i]);
-        }
-        return text + "]";
-    }
-
     Random rng;
-    std::unique_ptr<audiotest::Processor> effect;
-    reference::EffectState state;
-    HostBuffers product;
-    HostBuffers expected;
-    SimdLevel simdLevel;
+    audiotest::ProductVsReference comparison;
 };
 
 std::string levelName(const testing::TestParamInfo<SimdLevel>& info) {
