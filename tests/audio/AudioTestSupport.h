@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -11,6 +12,10 @@
 #include "dsp/Parameters.h"
 
 namespace audiotest {
+
+inline constexpr float kInf = std::numeric_limits<float>::infinity();
+inline constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+inline constexpr float kDenormMin = std::numeric_limits<float>::denorm_min();
 
 inline std::uint32_t bitsOf(float value) {
     std::uint32_t bits;

@@ -12,10 +12,10 @@
 using audiotest::bitsOf;
 using audiotest::makeEffect;
 
-namespace {
+using audiotest::kInf;
+using audiotest::kNaN;
 
-constexpr float kInf = std::numeric_limits<float>::infinity();
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+namespace {
 
 float load(const std::atomic<float>& value) {
     return value.load(std::memory_order_relaxed);

@@ -14,10 +14,10 @@ using audiotest::bitsOf;
 using audiotest::bytesOf;
 using audiotest::defaultBytes;
 
-namespace {
+using audiotest::kInf;
+using audiotest::kNaN;
 
-constexpr float kInf = std::numeric_limits<float>::infinity();
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+namespace {
 
 ParamBytes withByte(ParamBytes p, int index, int value) {
     p.bytes[index] = static_cast<std::uint8_t>(value);

@@ -18,10 +18,10 @@ using audiotest::ProductVsReference;
 using audiotest::Random;
 using audiotest::randomParameter;
 
-namespace {
+using audiotest::kInf;
+using audiotest::kNaN;
 
-constexpr float kInf = std::numeric_limits<float>::infinity();
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+namespace {
 
 const int kContinuous[] = {Threshold, Ratio, Attack, Release, Output, Depth};
 const int kSwitches[] = {Active, Limiter, Softclip, AutoMakeUp};

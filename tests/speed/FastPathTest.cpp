@@ -29,9 +29,11 @@ namespace quorvel {
 void PrintTo(SimdLevel level, std::ostream* os);
 } // namespace quorvel
 
-namespace {
+using audiotest::kDenormMin;
+using audiotest::kInf;
+using audiotest::kNaN;
 
-constexpr float kInfinity = std::numeric_limits<float>::infinity();
+namespace {
 
 const ParameterValues& defaultValues() {
     static ParameterValues values;
@@ -45,10 +47,6 @@ using audiotest::kLayouts;
 using audiotest::Layout;
 using audiotest::Random;
 using quorvel::SimdLevel;
-
-constexpr float kInf = std::numeric_limits<float>::infinity();
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kDenormMin = std::numeric_limits<float>::denorm_min();
 
 // Material for one block: noise at some level, loud bursts, a decay into the subnormal range,
 // silence, or a run of special values; a few special values sprinkled into all of them.
@@ -261,8 +259,8 @@ TEST_P(FastPath, InfiniteSamplesMeetingZeroGainGiveSignedZeros) {
         {
             DynamicsEngine engine;
             ASSERT_TRUE(engine.setSimdLevel(GetParam()));
-            std::vector<float> left(static_cast<std::size_t>(frames), kInfinity);
-            std::vector<float> right(static_cast<std::size_t>(frames), -kInfinity);
+            std::vector<float> left(static_cast<std::size_t>(frames), kInf);
+            std::vector<float> right(static_cast<std::size_t>(frames), -kInf);
             engine.process(left.data(), right.data(), frames, &params, 44100.0f);
             for (int i = 0; i < frames; ++i) {
                 ASSERT_EQ(left[static_cast<std::size_t>(i)], 0.0f) << frames << " " << i;
