@@ -28,10 +28,10 @@
 #include "dsp/DynamicsEngine.h"
 #include "dsp/FastTanh.h"
 #include "dsp/simd/EngineLevels.h"
-#include "dsp/testing/DspTesting.h"
 #include "plugin/CompressorEffect.h"
 #include "plugin/PluginEntry.h"
 #include "tests/audio/Reference.h"
+#include "tests/support/dsp/DspTesting.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // beyond 9). Every iteration first restores the block (the work is in place); BM_CopyOnly
 // measures that restore alone. Read the per_sample counter (time per sample).
 #include "dsp/FastTanh.h"
-#include "dsp/testing/DspTesting.h"
+#include "tests/support/dsp/DspTesting.h"
 
 #include <benchmark/benchmark.h>
 

@@ -18,9 +18,9 @@
 #include "dsp/DynamicsEngine.h"
 #include "dsp/FastTanh.h"
 #include "dsp/simd/EngineLevels.h"
-#include "dsp/testing/DspTesting.h"
 #include "host/Vst2Interface.h"
 #include "tests/audio/Reference.h"
+#include "tests/support/dsp/DspTesting.h"
 
 namespace {
 
