@@ -20,6 +20,7 @@
 
 #include "tests/audio/Reference.h"
 #include "tests/support/PluginModule.h"
+#include "tests/support/TestHost.h"
 #include "tools/render/ExampleSignal.h"
 #include "tools/render/RenderFile.h"
 #include "tools/render/RenderPlot.h"
@@ -242,7 +243,7 @@ TEST(RenderTool, EqualsTheModuleLoadedAsAHostLoadsIt) {
     StereoAudio audio = readOrFail(folder + "/example.wav");
     PluginModule module;
     std::string error;
-    AEffect* effect = module.load(QUORVEL_PLUGIN_MODULE, &versionOnlyHostCallback, error);
+    AEffect* effect = module.load(QUORVEL_PLUGIN_MODULE, &test_host::versionOnlyCallback, error);
     ASSERT_NE(nullptr, effect) << error;
     const auto dispatch = [effect](VstInt32 opcode, VstIntPtr value, float opt) {
         return effect->dispatcher(effect, opcode, 0, value, nullptr, opt);

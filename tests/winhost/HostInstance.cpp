@@ -2,6 +2,7 @@
 // host's side of one instance (opcodes, start-up and blocks through the effect record).
 #include <cstdio>
 
+#include "tests/support/TestHost.h"
 #include "tests/winhost/HostSupport.h"
 
 namespace {
@@ -37,14 +38,11 @@ std::string hex(std::uint64_t value) {
 
 VstIntPtr Instance::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                              float opt) const {
-    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+    return test_host::dispatch(effect, opcode, index, value, ptr, opt);
 }
 
 void Instance::startUp(float sampleRate, VstInt32 blockSize) const {
-    dispatch(effOpen);
-    dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
-    dispatch(effSetBlockSize, 0, blockSize);
-    dispatch(effMainsChanged, 0, 1);
+    test_host::startUp(effect, sampleRate, blockSize);
 }
 
 std::vector<float> Instance::processReplacing(const std::vector<float>& left,

@@ -1,6 +1,7 @@
 #include "tests/winhost/HostSupport.h"
 
 #include "resources/BmpFile.h"
+#include "tests/support/TestHost.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,12 +10,12 @@ namespace {
 
 std::vector<HostCall> calls;
 bool insideEntry = false;
-VstIntPtr versionAnswer = 2400;
+VstIntPtr versionAnswer = test_host::kVersion;
 
 VstIntPtr VST_CALLBACK recordingCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                          void*, float) {
     calls.push_back(HostCall{opcode, index, value, insideEntry});
-    return opcode == audioMasterVersion ? versionAnswer : 0;
+    return test_host::versionOnlyAnswer(opcode, versionAnswer);
 }
 
 LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {

@@ -33,7 +33,7 @@ struct HostCall {
 
 // Every call the plug-in made to the host since the process started.
 const std::vector<HostCall>& hostCalls();
-// Answer to audioMasterVersion (default 2400); a host that answers 0 is too old.
+// Answer to audioMasterVersion (default test_host::kVersion); a host that answers 0 is too old.
 void setHostVersionAnswer(VstIntPtr answer);
 // Checks that no call reached the host outside the entry function.
 void checkNoHostCallsAfterEntry(const std::string& when);

@@ -12,6 +12,7 @@
 
 #include "resources/BmpFile.h"
 #include "resources/EmbeddedResources.h"
+#include "tests/support/TestHost.h"
 
 // ---- tests/winhost/HostSupport.h, for Linux --------------------------------------------------
 
@@ -63,7 +64,7 @@ Module::Module(const std::string& path) {
 
 AEffect* Module::newInstance() const {
     std::string error;
-    return module.newInstance(versionOnlyHostCallback, error);
+    return module.newInstance(&test_host::versionOnlyCallback, error);
 }
 
 Display::Display() {
