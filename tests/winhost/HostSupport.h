@@ -79,6 +79,11 @@ private:
     AEffect* effect;
 };
 
+// An instance from `record` (what a host's entry call gave), started up as a host does, after the
+// check `what` that the entry gave one; its record() is null when it gave none.
+Instance startedInstance(AEffect* record, const std::string& what = "main gives an instance",
+                         float sampleRate = 44100.0f, VstInt32 blockSize = 512);
+
 std::string stringFromOpcode(const Instance& instance, VstInt32 opcode, VstInt32 index,
                              VstIntPtr* answer, std::size_t bufferSize = 256);
 

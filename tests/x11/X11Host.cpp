@@ -16,22 +16,6 @@
 
 // ---- tests/winhost/HostSupport.h, for Linux --------------------------------------------------
 
-std::string colourText(std::uint32_t colour) {
-    char text[32];
-    std::snprintf(text, sizeof text, "rgb(%u,%u,%u)", (colour >> 16) & 0xFFu, (colour >> 8) & 0xFFu,
-                  colour & 0xFFu);
-    return text;
-}
-
-void copyBlock(Picture& target, int dx, int dy, const Picture& source, int sx, int sy, int w,
-               int h) {
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            target.set(dx + x, dy + y, source.at(sx + x, sy + y));
-        }
-    }
-}
-
 // The bitmaps the shared object carries are the embedded files of resources/, read here with
 // the tools' and tests' reader.
 Picture loadBitmapResource(HMODULE, int id) {
