@@ -397,13 +397,17 @@ TEST(RenderTool, KeepsTheFormatAndCountsClippedSamples) {
         beyond += (std::fabs(wide.left[k]) > 1.0f) + (std::fabs(wide.right[k]) > 1.0f);
     }
     ASSERT_GT(beyond, 0);
+    // Renders one file of the folder into another, loud; the summary counts what was clipped.
+    const auto renderCountingClips = [&](const std::string& input, const std::string& output) {
+        const ToolRun run =
+            runTool(quoted(folder + "/" + input) + " " + quoted(folder + "/" + output) + loud);
+        ASSERT_EQ(0, run.status) << run.output;
+        EXPECT_NE(std::string::npos,
+                  run.output.find("clipped: " + std::to_string(beyond) + " samples"))
+            << run.output;
+    };
 
-    const ToolRun asInput =
-        runTool(quoted(folder + "/input.flac") + " " + quoted(folder + "/output.flac") + loud);
-    ASSERT_EQ(0, asInput.status) << asInput.output;
-    EXPECT_NE(std::string::npos,
-              asInput.output.find("clipped: " + std::to_string(beyond) + " samples"))
-        << asInput.output;
+    renderCountingClips("input.flac", "output.flac");
     const SF_INFO info = infoOf(folder + "/output.flac");
     EXPECT_EQ(SF_FORMAT_FLAC | SF_FORMAT_PCM_16, info.format);
     EXPECT_EQ(2, info.channels);
@@ -414,12 +418,7 @@ TEST(RenderTool, KeepsTheFormatAndCountsClippedSamples) {
     const std::vector<float> exact = interleavedOf(folder + "/input.wav");
     ASSERT_TRUE(
         writeSoundFile(folder + "/input32.wav", exact, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_32));
-    const ToolRun as32 =
-        runTool(quoted(folder + "/input32.wav") + " " + quoted(folder + "/output32.wav") + loud);
-    ASSERT_EQ(0, as32.status) << as32.output;
-    EXPECT_NE(std::string::npos,
-              as32.output.find("clipped: " + std::to_string(beyond) + " samples"))
-        << as32.output;
+    renderCountingClips("input32.wav", "output32.wav");
     std::vector<int> samples(interleaved.size());
     SF_INFO info32{};
     SNDFILE* file = sf_open((folder + "/output32.wav").c_str(), SFM_READ, &info32);

@@ -78,16 +78,32 @@ void checkWindowPlacement(HWND editor, HWND host, HMODULE dll) {
           "the class belongs to the DLL's module");
 }
 
+// What the single-instance editor scenarios start from: a started instance and a host window;
+// the window is null (nothing to run) when the DLL's pictures or the instance are missing.
+struct Stage {
+    Instance instance;
+    HWND host;
+};
+
+Stage stage(PluginLibrary& library, const Art& art, float sampleRate = 44100.0f,
+            VstInt32 blockSize = 512) {
+    Instance instance =
+        startedInstance(library.newInstance(), "main gives an instance", sampleRate, blockSize);
+    if (!art.valid() || instance.record() == nullptr) {
+        return {instance, nullptr};
+    }
+    return {instance, createHostWindow("Quorvel test host", 40, 40)};
+}
+
 } // namespace
 
 void scenarioEditorDefaults(ScenarioContext& context) {
     PluginLibrary& library = context.library;
     Art art(library.module());
-    Instance instance = startedInstance(library.newInstance());
-    if (!art.valid() || instance.record() == nullptr) {
+    auto [instance, host] = stage(library, art);
+    if (host == nullptr) {
         return;
     }
-    HWND host = createHostWindow("Quorvel test host", 40, 40);
 
     ERect* rect = nullptr;
     check(instance.dispatch(effEditGetRect, 0, 0, &rect) == 1 && rect != nullptr &&
@@ -253,11 +269,10 @@ void scenarioEditorInteraction(ScenarioContext& context) {
 void scenarioEditorLostCapture(ScenarioContext& context) {
     PluginLibrary& library = context.library;
     Art art(library.module());
-    Instance instance = startedInstance(library.newInstance());
-    if (!art.valid() || instance.record() == nullptr) {
+    auto [instance, host] = stage(library, art);
+    if (host == nullptr) {
         return;
     }
-    HWND host = createHostWindow("Quorvel test host", 40, 40);
     HWND editor = openEditor(instance, host, "for the drag");
     if (editor == nullptr) {
         instance.close();
@@ -342,12 +357,10 @@ struct AudioThread {
 void scenarioEditorWithAudioThread(ScenarioContext& context) {
     PluginLibrary& library = context.library;
     Art art(library.module());
-    Instance instance =
-        startedInstance(library.newInstance(), "main gives an instance", 48000.0f, 256);
-    if (!art.valid() || instance.record() == nullptr) {
+    auto [instance, host] = stage(library, art, 48000.0f, 256);
+    if (host == nullptr) {
         return;
     }
-    HWND host = createHostWindow("Quorvel test host", 40, 40);
     HWND editor = openEditor(instance, host, "while audio runs");
 
     AudioThread audio;
