@@ -30,8 +30,9 @@
 #include "dsp/DynamicsEngine.h"
 #include "dsp/FastTanh.h"
 #include "dsp/simd/EngineLevels.h"
-#include "dsp/testing/DspTesting.h"
 #include "tests/audio/Reference.h"
+#include "tests/support/TestSignals.h"
+#include "tests/support/dsp/DspTesting.h"
 
 namespace {
 
@@ -50,19 +51,8 @@ struct StereoSignal {
 
 // Noise around 0.1 with loud bursts (up to 16 x) that fade over a few hundred frames.
 StereoSignal normalSignal() {
-    std::mt19937 rng(2024);
-    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
-    std::uniform_real_distribution<float> chance(0.0f, 1.0f);
     StereoSignal s{std::vector<float>(kSignalFrames), std::vector<float>(kSignalFrames)};
-    float burst = 0.0f;
-    for (int i = 0; i < kSignalFrames; ++i) {
-        if (chance(rng) < 0.002f) {
-            burst = 1.0f + 15.0f * chance(rng);
-        }
-        burst *= 0.995f;
-        s.left[i] = (0.1f + burst) * noise(rng);
-        s.right[i] = (0.1f + burst) * noise(rng);
-    }
+    test_signals::burstNoise(s.left, s.right);
     return s;
 }
 

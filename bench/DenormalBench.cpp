@@ -28,6 +28,7 @@
 
 #include "bench/DenormalGuard.h"
 #include "core/CompressorCore.h"
+#include "tests/support/TestSignals.h"
 
 namespace {
 
@@ -35,19 +36,9 @@ constexpr int kFrames = 4096;
 
 enum class Material { Normal, Denormal, LoudSquare };
 
-struct Noise {
-    std::uint32_t state;
-    std::uint32_t next() {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    }
-};
-
 std::vector<float> material(Material kind, std::uint32_t seed) {
     std::vector<float> samples(kFrames);
-    Noise noise{seed};
+    test_signals::Xorshift32 noise{seed};
     for (float& sample : samples) {
         const std::uint32_t bits = noise.next();
         switch (kind) {

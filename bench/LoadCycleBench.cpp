@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/PluginModule.h"
+#include "tests/support/TestHost.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ void LoadCycle(benchmark::State& state) {
     for (auto _ : state) {
         PluginModule module;
         std::string error;
-        AEffect* effect = module.load(QUORVEL_MODULE_PATH, versionOnlyHostCallback, error);
+        AEffect* effect = module.load(QUORVEL_MODULE_PATH, &test_host::versionOnlyCallback, error);
         if (effect == nullptr) {
             state.SkipWithError(error.c_str());
             return;

@@ -3,7 +3,7 @@
 // beyond 9). Every iteration first restores the block (the work is in place); BM_CopyOnly
 // measures that restore alone. Read the per_sample counter (time per sample).
 #include "dsp/FastTanh.h"
-#include "dsp/testing/DspTesting.h"
+#include "tests/support/dsp/DspTesting.h"
 
 #include <benchmark/benchmark.h>
 
@@ -33,30 +33,31 @@ void setPerSample(benchmark::State& state, int n) {
                                                        benchmark::Counter::kInvert);
 }
 
-void BM_CopyOnly(benchmark::State& state) {
+// Each iteration copies the clipper input of state.range(0) samples into the work buffer and
+// runs `work` over it in place; the copy is the floor BM_CopyOnly measures alone.
+template <class Work> void timeInPlace(benchmark::State& state, Work work) {
     const int n = static_cast<int>(state.range(0));
     const std::vector<float> input = clipperInput(n);
-    std::vector<float> work(input.size());
+    std::vector<float> buffer(input.size());
     for (auto _ : state) {
-        std::memcpy(work.data(), input.data(), input.size() * sizeof(float));
-        benchmark::DoNotOptimize(work.data());
+        std::memcpy(buffer.data(), input.data(), input.size() * sizeof(float));
+        work(buffer.data(), n);
+        benchmark::DoNotOptimize(buffer.data());
         benchmark::ClobberMemory();
     }
     setPerSample(state, n);
 }
 
+void BM_CopyOnly(benchmark::State& state) {
+    timeInPlace(state, [](float*, int) {});
+}
+
 void BM_StdTanh(benchmark::State& state) {
-    const int n = static_cast<int>(state.range(0));
-    const std::vector<float> input = clipperInput(n);
-    std::vector<float> work(input.size());
-    for (auto _ : state) {
-        std::memcpy(work.data(), input.data(), input.size() * sizeof(float));
-        for (float& x : work)
-            x = static_cast<float>(std::tanh(static_cast<double>(x)));
-        benchmark::DoNotOptimize(work.data());
-        benchmark::ClobberMemory();
-    }
-    setPerSample(state, n);
+    timeInPlace(state, [](float* work, int n) {
+        for (int i = 0; i < n; ++i) {
+            work[i] = static_cast<float>(std::tanh(static_cast<double>(work[i])));
+        }
+    });
 }
 
 void BM_TanhBlock(benchmark::State& state, SimdLevel level) {
@@ -64,15 +65,9 @@ void BM_TanhBlock(benchmark::State& state, SimdLevel level) {
         state.SkipWithError("level not supported on this machine");
         return;
     }
-    const int n = static_cast<int>(state.range(0));
-    const std::vector<float> input = clipperInput(n);
-    std::vector<float> work(input.size());
-    for (auto _ : state) {
-        std::memcpy(work.data(), input.data(), input.size() * sizeof(float));
-        benchmark::DoNotOptimize(quorvel::tanhBlock(work.data(), n, level));
-        benchmark::ClobberMemory();
-    }
-    setPerSample(state, n);
+    timeInPlace(state, [level](float* work, int n) {
+        benchmark::DoNotOptimize(quorvel::tanhBlock(work, n, level));
+    });
 }
 
 } // namespace

@@ -25,3 +25,13 @@ else()
     # loader's lock), and the relocated data read-only after.
     add_link_options(-Wl,-z,relro,-z,now)
 endif()
+
+# The files of the AVX2 level (chosen at run time) are built with these; no FMA, which would round
+# differently from the other levels. On Windows the assembler turns aligned vector moves into
+# unaligned ones: the compiler cannot always align 32-byte stack slots there.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i686|i386|x86)$")
+    set(quorvel_avx2_options -mavx2 -mno-fma)
+    if(WIN32)
+        list(APPEND quorvel_avx2_options -Wa,-muse-unaligned-vector-move)
+    endif()
+endif()

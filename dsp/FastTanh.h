@@ -1,8 +1,8 @@
 // Block hyperbolic tangent for the soft clipper.
 //
 // The soft clipper's block tanh (tanhBlock, at each level in dsp/simd/TanhLevels.h; the
-// dispatching tanhBlock for tests and benchmarks is in dsp/testing/DspTesting.h) replaces every
-// sample x by static_cast<float>(std::tanh(static_cast<double>(x))),
+// dispatching tanhBlock of the tests and benchmarks is in tests/support/dsp/DspTesting.h)
+// replaces every sample x by static_cast<float>(std::tanh(static_cast<double>(x))),
 // bit for bit and for every float: signed zeros, subnormals, infinities (to +-1), NaN (the
 // input NaN, quieted, as the library returns it) and large magnitudes (exactly +-1.0f beyond
 // about 9.011). It evaluates tanh in double precision with its own vectorised kernel and calls

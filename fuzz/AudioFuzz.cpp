@@ -23,6 +23,7 @@
 #include "dsp/Parameters.h"
 #include "fuzz/FuzzSupport.h"
 #include "plugin/CompressorEffect.h"
+#include "tests/support/TestSignals.h"
 
 using namespace fuzzing;
 
@@ -40,17 +41,8 @@ const float kSampleRates[] = {
     192000.0f,
 };
 
-// xorshift32 for filling long blocks from a few input bytes.
-struct Noise {
-    std::uint32_t state;
-    std::uint32_t next() {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    }
-    float uniform() { return static_cast<float>(next() >> 8) * (2.0f / 16777216.0f) - 1.0f; }
-};
+// Long blocks filled from a few input bytes.
+using Noise = test_signals::Xorshift32;
 
 std::uint32_t bitsOf(float value) {
     std::uint32_t bits;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "editor/CompressorEditor.h"
+#include "fuzz/EditorFuzzRun.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/ModuleHandle.h"
 #include "platform/include/StandInTest.h"
@@ -316,24 +317,5 @@ bool explainedByHost(const std::string& diagnostic) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    st::clearRecords();
-    const st::LiveObjects before = st::liveObjects();
-    {
-        Input in(data, size);
-        Session session(in);
-        session.run();
-    }
-    FUZZ_CHECK(editorClassUseCount == 0);
-    FUZZ_CHECK(!st::classInfo(identity::kEditorClassName, moduleHandle()).registered);
-    FUZZ_CHECK(st::windowsOfClass(identity::kEditorClassName).empty());
-    FUZZ_CHECK(st::liveObjects() == before);
-    FUZZ_CHECK(st::dcsWithSelections() == 0);
-    for (const std::string& diagnostic : st::diagnostics()) {
-        if (!explainedByHost(diagnostic)) {
-            std::fprintf(stderr, "stand-in: %s\n", diagnostic.c_str());
-            FUZZ_CHECK(explainedByHost(diagnostic));
-        }
-    }
-    st::clearRecords();
-    return 0;
+    return runEditorSession<Session>(data, size, explainedByHost);
 }

@@ -1,6 +1,6 @@
 // What the fuzz targets share: a reader that turns the fuzzer's bytes into choices, numbers
-// and samples (zeros once the bytes run out), a host callback, the checks that end the run
-// with a trap, and the instance lifecycle through the exported entry and effClose.
+// and samples (zeros once the bytes run out), the checks that end the run with a trap, and the
+// instance lifecycle through the exported entry (with the test hosts' callback) and effClose.
 #pragma once
 
 #include <cmath>
@@ -12,6 +12,7 @@
 
 #include "host/Vst2Interface.h"
 #include "plugin/PluginEntry.h"
+#include "tests/support/TestHost.h"
 
 namespace fuzzing {
 
@@ -102,19 +103,11 @@ inline const float kSpecialValues[] = {
     9.5f,        // beyond tanh's last float below 1
 };
 
-inline VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*,
-                                           float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-inline VstIntPtr dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
-                          void* ptr = nullptr, float opt = 0.0f) {
-    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
-}
+using test_host::dispatch;
 
 // A new instance as a host makes one; a null answer is a failure of its own.
 inline AEffect* createInstance() {
-    AEffect* effect = pluginMain(&hostCallback);
+    AEffect* effect = pluginMain(&test_host::versionOnlyCallback);
     FUZZ_CHECK(effect != nullptr);
     FUZZ_CHECK(effect->magic == kEffectMagic);
     return effect;

@@ -2,7 +2,7 @@
 // vectors of four doubles. Built with -mavx2 -mno-fma: a fused multiply-add would round
 // differently from the other levels. Everything here has internal
 // linkage, so no AVX2 code can stand in for an inline function other translation units use;
-// the entry points are in EngineAvx2.cpp (and dsp/testing for the smoother alone).
+// the entry points are in EngineAvx2.cpp (and tests/support/dsp for the smoother alone).
 #pragma once
 
 #include "dsp/simd/EngineLevels.h"

@@ -1,7 +1,7 @@
 // SSE2 units of the dynamics engine's pipeline: four frames as four floats per channel and
 // pairs of doubles. SSE2 is the baseline of every x86 build, including the 32-bit DLL.
 // Everything here has internal linkage (see EngineKernel.h); the entry points are in
-// EngineSse2.cpp (and dsp/testing for the smoother alone).
+// EngineSse2.cpp (and tests/support/dsp for the smoother alone).
 #pragma once
 
 #include "dsp/simd/EngineLevels.h"

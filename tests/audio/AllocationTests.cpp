@@ -10,6 +10,7 @@
 
 #include "tests/audio/AudioTestSupport.h"
 #include "tests/support/PluginModule.h"
+#include "tests/support/TestHost.h"
 
 namespace {
 std::atomic<bool> counting{false};
@@ -77,7 +78,7 @@ TEST(AudioPathAllocation, ProcessingBlocksAllocatesNothing) {
     auto effect = audiotest::makeEffect();
     PluginModule module;
     std::string error;
-    AEffect* record = module.load(QUORVEL_PLUGIN_MODULE, &versionOnlyHostCallback, error);
+    AEffect* record = module.load(QUORVEL_PLUGIN_MODULE, &test_host::versionOnlyCallback, error);
     ASSERT_NE(record, nullptr) << error;
     record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
     std::vector<float> left(4096), right(4096), outLeft(4096), outRight(4096);

@@ -164,8 +164,8 @@ TEST_F(Dispatcher, NamesStayInsideTheInterfacesBufferSizes) {
     const struct {
         VstInt32 opcode;
         std::size_t size;
-    } rows[] = {{effGetProgramName, 24}, {effGetParamName, 8},    {effGetParamLabel, 8},
-                {effGetParamDisplay, 8}, {effGetEffectName, 32},  {effGetVendorString, 64},
+    } rows[] = {{effGetProgramName, 24},  {effGetParamName, 8},   {effGetParamLabel, 8},
+                {effGetParamDisplay, 8},  {effGetEffectName, 32}, {effGetVendorString, 64},
                 {effGetProductString, 64}};
     for (const auto& row : rows) {
         char buffer[128];
@@ -182,9 +182,9 @@ TEST_F(Dispatcher, NamesStayInsideTheInterfacesBufferSizes) {
 TEST_F(Dispatcher, NullBuffersAnswerZeroAndWriteNothing) {
     for (VstInt32 opcode :
          {effSetProgramName, effGetProgramName, effGetParamLabel, effGetParamDisplay,
-          effGetParamName, effGetChunk, effGetProgramNameIndexed, effGetEffectName,
-          effGetErrorText, effGetVendorString, effGetProductString, effCanDo, effEditGetRect,
-          effString2Parameter, effGetMidiProgramName, effGetMidiKeyName}) {
+          effGetParamName, effGetChunk, effGetProgramNameIndexed, effGetEffectName, effGetErrorText,
+          effGetVendorString, effGetProductString, effCanDo, effEditGetRect, effString2Parameter,
+          effGetMidiProgramName, effGetMidiKeyName}) {
         EXPECT_EQ(dispatch(opcode, 0, 0, nullptr), 0) << opcode;
     }
 }
@@ -341,9 +341,9 @@ TEST(EffectBaseLayer, FlagSettersSetAndClearTheirBit) {
         void (EffectBaseExt::*setter)(bool);
         VstInt32 flag;
     } rows[] = {
-        {&EffectBaseExt::setHasVu, 4},         {&EffectBaseExt::setHasClip, 2},
-        {&EffectBaseExt::setCanMono, 8},       {&EffectBaseExt::setCanReplacing, 16},
-        {&EffectBaseExt::setProgramChunks, 32}, {&EffectBaseExt::setExtIsAsync, 1024},
+        {&EffectBaseExt::setHasVu, 4},           {&EffectBaseExt::setHasClip, 2},
+        {&EffectBaseExt::setCanMono, 8},         {&EffectBaseExt::setCanReplacing, 16},
+        {&EffectBaseExt::setProgramChunks, 32},  {&EffectBaseExt::setExtIsAsync, 1024},
         {&EffectBaseExt::setExtHasBuffer, 2048}, {&EffectBaseExt::setIsSynth, 256},
         {&EffectBaseExt::setNoSoundInStop, 512},
     };
@@ -355,19 +355,24 @@ TEST(EffectBaseLayer, FlagSettersSetAndClearTheirBit) {
     }
     bare.setIsSynth(true);
     EXPECT_EQ(bare.dispatcher(effGetPlugCategory, 0, 0, nullptr, 0.0f), 2);
-    bare.setUniqueId(42);
-    bare.setNumInputs(5);
-    bare.setNumOutputs(6);
-    bare.setRealQualities(7);
-    bare.setOffQualities(8);
-    bare.setInitialDelay(9);
-    const AEffect* e = bare.getAeffect();
-    EXPECT_EQ(e->uniqueID, 42);
-    EXPECT_EQ(e->numInputs, 5);
-    EXPECT_EQ(e->numOutputs, 6);
-    EXPECT_EQ(e->realQualities, 7);
-    EXPECT_EQ(e->offQualities, 8);
-    EXPECT_EQ(e->initialDelay, 9);
+    const struct {
+        void (EffectBase::*setter)(VstInt32);
+        VstInt32 AEffect::*field;
+        VstInt32 value;
+    } fields[] = {
+        {&EffectBase::setUniqueId, &AEffect::uniqueID, 42},
+        {&EffectBase::setNumInputs, &AEffect::numInputs, 5},
+        {&EffectBase::setNumOutputs, &AEffect::numOutputs, 6},
+        {&EffectBase::setRealQualities, &AEffect::realQualities, 7},
+        {&EffectBase::setOffQualities, &AEffect::offQualities, 8},
+        {&EffectBase::setInitialDelay, &AEffect::initialDelay, 9},
+    };
+    for (const auto& row : fields) {
+        (bare.*row.setter)(row.value);
+    }
+    for (const auto& row : fields) {
+        EXPECT_EQ(bare.getAeffect()->*row.field, row.value);
+    }
 }
 
 TEST(EffectBaseLayer, MainsChangedSuspendsOnZeroAndResumesOtherwise) {
@@ -393,8 +398,8 @@ TEST(EffectBaseLayer, VuIsScaledAndTruncated) {
     const struct {
         float vu;
         VstIntPtr answer;
-    } rows[] = {{0.0f, 0}, {1.0f, 32767}, {0.5f, 16383}, {-0.5f, -16383},
-                {1e-5f, 0}, {1e30f, 0},   {NAN, 0}};
+    } rows[] = {{0.0f, 0},  {1.0f, 32767}, {0.5f, 16383}, {-0.5f, -16383},
+                {1e-5f, 0}, {1e30f, 0},    {NAN, 0}};
     for (const auto& row : rows) {
         effect.vu = row.vu;
         EXPECT_EQ(effect.dispatcher(effGetVu, 0, 0, nullptr, 0.0f), row.answer) << row.vu;
@@ -403,50 +408,35 @@ TEST(EffectBaseLayer, VuIsScaledAndTruncated) {
 
 TEST(ValueToText, HelpersFillAnEightCharacterField) {
     BareEffect bare(nullptr, 1, 1);
-    char text[16];
-    bare.dbToText(0.0f, text);
-    EXPECT_STREQ(text, "  -oo   ");
-    bare.dbToText(-2.0f, text);
-    EXPECT_STREQ(text, "  -oo   ");
-    bare.dbToText(1.0f, text);
-    EXPECT_STREQ(text, "0.000000");
-    bare.dbToText(10.0f, text);
-    EXPECT_STREQ(text, "20.00000");
-    bare.floatToText(1.5f, text);
-    EXPECT_STREQ(text, "1.500000");
-    bare.floatToText(-1.5f, text);
-    EXPECT_STREQ(text, "-1.50000");
-    bare.floatToText(1234567.0f, text);
-    EXPECT_STREQ(text, "1234567.");
-    bare.floatToText(123456789.0f, text);
-    EXPECT_STREQ(text, " Huge!  ");
-    bare.floatToText(100000000.0f, text); // the first float above 99999999
-    EXPECT_STREQ(text, " Huge!  ");
-    bare.floatToText(99999992.0f, text); // the last float below it
-    EXPECT_STREQ(text, "99999992");
-    bare.floatToText(-10000000.0f, text);
-    EXPECT_STREQ(text, " Huge!  ");
-    bare.intToText(42.0f, text);
-    EXPECT_STREQ(text, "     42");
-    bare.intToText(100000000.0f, text);
-    EXPECT_STREQ(text, " Huge!  ");
-    bare.intToText(-1234567.0f, text);
-    EXPECT_STREQ(text, "-1234567");
-    bare.setSampleRate(48000.0f);
-    bare.hzToText(0.0f, text);
-    EXPECT_STREQ(text, "0.000000");
-    bare.hzToText(480.0f, text);
-    EXPECT_STREQ(text, "100.0000");
-    bare.msToText(4800.0f, text);
-    EXPECT_STREQ(text, "100.0000");
-    for (float hostile : {NAN, INFINITY, -INFINITY}) {
-        bare.floatToText(hostile, text);
-        EXPECT_STREQ(text, " Huge!  ");
+    bare.setSampleRate(48000.0f); // for the Hz and ms helpers, which take samples
+    using Helper = void (EffectBase::*)(float, char*);
+    const Helper db = &EffectBase::dbToText, real = &EffectBase::floatToText,
+                 whole = &EffectBase::intToText, hz = &EffectBase::hzToText,
+                 ms = &EffectBase::msToText;
+    const struct {
+        Helper helper;
+        float value;
+        const char* text;
+    } rows[] = {
+        {db, 0.0f, "  -oo   "},           {db, -2.0f, "  -oo   "},
+        {db, 1.0f, "0.000000"},           {db, 10.0f, "20.00000"},
+        {real, 1.5f, "1.500000"},         {real, -1.5f, "-1.50000"},
+        {real, 1234567.0f, "1234567."},   {real, 123456789.0f, " Huge!  "},
+        {real, 100000000.0f, " Huge!  "}, // the first float above 99999999
+        {real, 99999992.0f, "99999992"},  // the last float below it
+        {real, -10000000.0f, " Huge!  "}, {real, NAN, " Huge!  "},
+        {real, INFINITY, " Huge!  "},     {real, -INFINITY, " Huge!  "},
+        {whole, 42.0f, "     42"},        {whole, 100000000.0f, " Huge!  "},
+        {whole, -1234567.0f, "-1234567"}, {whole, NAN, " Huge!  "},
+        {whole, -INFINITY, "-2147483"}, // held at the smallest integer, cut to the field
+        {hz, 0.0f, "0.000000"},           {hz, 480.0f, "100.0000"},
+        {ms, 4800.0f, "100.0000"},
+    };
+    for (const auto& row : rows) {
+        char text[16];
+        (bare.*row.helper)(row.value, text);
+        EXPECT_STREQ(text, row.text) << row.value;
     }
-    bare.intToText(NAN, text);
-    EXPECT_STREQ(text, " Huge!  ");
-    bare.intToText(-INFINITY, text); // held at the smallest integer, cut to the field
-    EXPECT_STREQ(text, "-2147483");
 }
 
 } // namespace

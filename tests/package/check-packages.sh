@@ -11,11 +11,7 @@ zip="$dist/QuorvelDemo-$version-windows.zip"
 tarball="$dist/quorvel-demo-$version-linux-x86_64.tar.gz"
 setup="$dist/QuorvelDemo-$version-setup.exe"
 
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/../support/failures.sh"
 for file in "$deb" "$zip" "$tarball" "$setup" "$dist/SHA256SUMS"; do
     if [ ! -f "$file" ]; then
         echo "FAIL: $file is missing (tools/build.sh makes it with tools/package.sh)" >&2
@@ -92,7 +88,4 @@ expect_listing SHA256SUMS "$(printf '%s\n' "$(basename "$deb")" "$(basename "$se
     "$(awk '{ print $2 }' "$dist/SHA256SUMS" | sort)"
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "sha256sum -c SHA256SUMS failed"
 
-if [ "$failures" -ne 0 ]; then
-    exit 1
-fi
-echo "ok: the package, the archives and SHA256SUMS of $version"
+finish "ok: the package, the archives and SHA256SUMS of $version"

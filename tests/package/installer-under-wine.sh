@@ -30,11 +30,7 @@ maker_key='HKLM\Software\Almacor\Quorvel Demo'
 # spaces, and the uninstaller's _?= (run in place, and end only when done) must be unquoted.
 uninstaller_dir='C:\Almacor\QuorvelDemo'
 
-failures=0
-fail() {
-    echo "FAIL: $*" >&2
-    failures=$((failures + 1))
-}
+source "$(dirname "$0")/../support/failures.sh"
 wine_run() {
     "$run" "$prefix" "$@" || fail "$(basename "$1") ${*:2} exited with an error"
 }
@@ -81,7 +77,4 @@ uninstall
 expect_gone "Program Files (x86)/VstPlugins/QuorvelDemo.dll"
 expect_gone Chosen64/QuorvelDemo.dll
 
-if [ "$failures" -ne 0 ]; then
-    exit 1
-fi
-echo "ok: the installer installs where VSTPluginsPath and the switches say, and uninstalls"
+finish "ok: the installer installs where VSTPluginsPath and the switches say, and uninstalls"

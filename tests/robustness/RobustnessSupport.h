@@ -1,4 +1,4 @@
-// Shared by the robustness tests: a host callback, instances made and closed as a host does,
+// Shared by the robustness tests: instances made and closed as a host does,
 // a stereo block with its buffers, and the bounded durations of the stress tests.
 #pragma once
 
@@ -12,25 +12,18 @@
 #include "host/Vst2Interface.h"
 #include "plugin/CompressorEffect.h"
 #include "plugin/PluginEntry.h"
+#include "tests/support/TestHost.h"
 
 namespace robustness {
 
-inline VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*,
-                                           float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
+using test_host::dispatch;
 
 inline AEffect* createInstance() {
-    return pluginMain(&hostCallback);
+    return pluginMain(&test_host::versionOnlyCallback);
 }
 
 inline CompressorEffect& effectOf(AEffect* record) {
     return *static_cast<CompressorEffect*>(EffectBase::fromRecord(record));
-}
-
-inline VstIntPtr dispatch(AEffect* record, VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
-                          void* ptr = nullptr, float opt = 0.0f) {
-    return record->dispatcher(record, opcode, index, value, ptr, opt);
 }
 
 inline std::uint32_t bitsOf(float value) {

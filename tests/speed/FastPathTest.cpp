@@ -19,10 +19,10 @@
 #include "dsp/FastTanh.h"
 #include "dsp/simd/EngineKernel.h"
 #include "dsp/simd/EngineLevels.h"
-#include "dsp/testing/DspTesting.h"
 #include "tests/audio/ProductVsReference.h"
 #include "tests/audio/Reference.h"
 #include "tests/speed/LevelSupport.h"
+#include "tests/support/dsp/DspTesting.h"
 
 // quorvel::PrintTo(SimdLevel) comes from TanhTest.cpp in the same executable.
 namespace quorvel {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "dsp/FastTanh.h"
+#include "tests/support/dsp/DspTesting.h"
 
 namespace speedtest {
 

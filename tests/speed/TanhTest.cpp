@@ -3,7 +3,7 @@
 // random bit patterns and inputs whose library result lies close to a float rounding boundary.
 // The exhaustive check over all 2^32 floats is tools/tanhproof (minutes, not part of ctest).
 #include "dsp/FastTanh.h"
-#include "dsp/testing/DspTesting.h"
+#include "tests/support/dsp/DspTesting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Fails when an include crosses a layer upward. Every project include names its folder
+# Fails when an include crosses a layer upward, when a project header is included in angle
+# brackets, and when shipped code includes test-only code. Every project include names its folder
 # (#include "dsp/DynamicsEngine.h"), so the folder is the layer; <windows.h> and <shellapi.h>
-# count as the platform layer. Usage: check-layers.sh <source root>
+# (platform/include outside Windows) count as the platform layer. Usage: check-layers.sh <root>
 set -euo pipefail
 root="${1:?usage: check-layers.sh <source root>}"
 cd "$root"
+source tests/support/failures.sh
 
 # What each shipped layer may include besides itself, lowest layer first.
 declare -A allowed=(
@@ -18,25 +20,32 @@ declare -A allowed=(
 )
 # The rest (tools, tests, bench, fuzz) may include every layer, but each other only through
 # these folders.
-folders="dsp core resources host platform editor plugin tools tests bench fuzz"
-
-# file:layer pairs allowed although they run upward.
-exceptions=""
-
-failures=0
-fail() {
-    echo "$1" >&2
-    failures=$((failures + 1))
-}
+folders=$(for d in dsp core resources host platform editor plugin tools tests bench fuzz; do
+    [ ! -d "$d" ] || printf '%s ' "$d"
+done)
+# Shipped code: these folders, less the tools that only test or measure. Test-only code: tests/
+# and every testing/ folder.
+shipped="dsp core resources host platform editor plugin tools"
+test_tools="tools/winbench/ tools/tanhproof/ tools/snapshot/"
+test_only='^(tests/|.*/testing/)'
+# The project's headers by name, to catch one included in angle brackets without its folder.
+declare -A headers=()
+while IFS= read -r name; do headers[$name]=1; done < <(find $folders -name '*.h' -printf '%f\n')
+unset 'headers[windows.h]' 'headers[shellapi.h]'
 
 while IFS= read -r file; do
     layer="${file%%/*}"
+    is_shipped=0
+    if [[ " $shipped " == *" $layer "* && ! "$file" =~ $test_only ]]; then
+        is_shipped=1
+        for tool in $test_tools; do [[ "$file" != "$tool"* ]] || is_shipped=0; done
+    fi
     while IFS= read -r line; do
         target="${line#*include}"
         target="${target#"${target%%[\"<]*}"}"
+        path="${target:1}"
         case "$target" in
         \"*)
-            path="${target#\"}"
             path="${path%%\"*}"
             used="${path%%/*}"
             if [[ "$path" != */* || " $folders " != *" $used "* ]]; then
@@ -45,20 +54,26 @@ while IFS= read -r file; do
             fi
             ;;
         \<windows.h\>* | \<shellapi.h\>*) used=platform ;;
-        *) continue ;;
+        *)
+            path="${path%%>*}"
+            if [[ " $folders " == *" ${path%%/*} "* || -n "${headers[${path##*/}]+set}" ]]; then
+                fail "$file: the project's header $path is included in angle brackets ($line)"
+            fi
+            continue
+            ;;
         esac
+        if ((is_shipped)) && [[ "$path" =~ $test_only ]]; then
+            fail "$file: shipped code includes test-only $path"
+        fi
         if [[ -z "${allowed[$layer]+set}" || "$used" == "$layer" ]]; then
             continue
         fi
-        if [[ " ${allowed[$layer]} " == *" $used "* || " $exceptions " == *" $file:$used "* ]]; then
+        if [[ " ${allowed[$layer]} " == *" $used "* ]]; then
             continue
         fi
         fail "$file: the $layer layer includes $used/ ($line)"
     done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*["<]' "$file" || true)
 done < <(find $folders -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.rc' \) | sort)
 
-if ((failures > 0)); then
-    echo "check-layers: $failures include(s) cross a layer" >&2
-    exit 1
-fi
-echo "check-layers: every include runs downward"
+finish "check-layers: every include runs downward, in quotes, and no shipped code includes tests" \
+    "check-layers: $failures include(s) break the layers"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "host/Vst2Interface.h"
+#include "tests/support/TestHost.h"
 
 struct HostCall {
     AEffect* effect;
@@ -22,11 +23,11 @@ public:
     static VstIntPtr VST_CALLBACK callback(AEffect* effect, VstInt32 opcode, VstInt32 index,
                                            VstIntPtr value, void* ptr, float opt);
 
-    void reset(VstIntPtr answer = 2400) {
+    void reset(VstIntPtr answer = test_host::kVersion) {
         calls.clear();
         defaultAnswer = answer;
     }
 
     std::vector<HostCall> calls;
-    VstIntPtr defaultAnswer = 2400;
+    VstIntPtr defaultAnswer = test_host::kVersion;
 };

@@ -2,11 +2,6 @@
 
 #include <dlfcn.h>
 
-VstIntPtr VST_CALLBACK versionOnlyHostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr,
-                                               void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
 PluginModule::~PluginModule() {
     if (library != nullptr) {
         dlclose(library);

@@ -7,10 +7,6 @@
 
 #include "host/Vst2Interface.h"
 
-// A host callback that answers only the version request (VST 2.4), as a minimal host does.
-VstIntPtr VST_CALLBACK versionOnlyHostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                               VstIntPtr value, void* ptr, float opt);
-
 class PluginModule {
 public:
     PluginModule() = default;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "host/Vst2Interface.h"
+#include "tests/support/TestHost.h"
 
 namespace audio_scenario {
 
@@ -193,10 +194,7 @@ inline bool sameBits(float a, float b) {
     return std::memcmp(&a, &b, sizeof(float)) == 0;
 }
 
-inline VstIntPtr dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                          void* ptr, float opt) {
-    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
-}
+using test_host::dispatch;
 
 // How run() calls the plug-in's entries: directly by default; the Windows test host also goes
 // through a trampoline that misaligns the stack.
@@ -208,9 +206,7 @@ struct Calls {
 
 inline const Calls& directCalls() {
     static const Calls calls = {
-        [](AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
-            return e->dispatcher(e, opcode, index, value, ptr, opt);
-        },
+        &test_host::dispatch,
         [](AEffect* e, float** in, float** out, VstInt32 n) { e->processReplacing(e, in, out, n); },
         [](AEffect* e, float** in, float** out, VstInt32 n) { e->process(e, in, out, n); }};
     return calls;

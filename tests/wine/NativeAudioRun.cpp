@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/PluginModule.h"
+#include "tests/support/TestHost.h"
 #include "tests/wine/AudioScenario.h"
 
 namespace {
@@ -16,7 +17,7 @@ namespace {
 int runSequence(const char* pluginPath, const char* resultPath) {
     PluginModule module;
     std::string error;
-    AEffect* effect = module.load(pluginPath, &versionOnlyHostCallback, error);
+    AEffect* effect = module.load(pluginPath, &test_host::versionOnlyCallback, error);
     if (effect == nullptr) {
         std::fprintf(stderr, "FAIL: %s\n", error.c_str());
         return 2;

@@ -1,7 +1,9 @@
-// What the Windows and the Linux test hosts share: checks that print one line each, and the
-// host's side of one instance (opcodes, start-up and blocks through the effect record).
+// What the Windows and the Linux test hosts share: checks that print one line each, the host's
+// side of one instance (opcodes, start-up and blocks through the effect record), and the
+// pictures' colours in words and block copies.
 #include <cstdio>
 
+#include "tests/support/TestHost.h"
 #include "tests/winhost/HostSupport.h"
 
 namespace {
@@ -35,16 +37,36 @@ std::string hex(std::uint64_t value) {
     return text;
 }
 
+std::string colourText(std::uint32_t colour) {
+    return "(" + std::to_string((colour >> 16) & 255) + "," + std::to_string((colour >> 8) & 255) +
+           "," + std::to_string(colour & 255) + ")";
+}
+
+void copyBlock(Picture& target, int dx, int dy, const Picture& source, int sx, int sy, int w,
+               int h) {
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            target.set(dx + x, dy + y, source.at(sx + x, sy + y));
+        }
+    }
+}
+
 VstIntPtr Instance::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                              float opt) const {
-    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+    return test_host::dispatch(effect, opcode, index, value, ptr, opt);
 }
 
 void Instance::startUp(float sampleRate, VstInt32 blockSize) const {
-    dispatch(effOpen);
-    dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
-    dispatch(effSetBlockSize, 0, blockSize);
-    dispatch(effMainsChanged, 0, 1);
+    test_host::startUp(effect, sampleRate, blockSize);
+}
+
+Instance startedInstance(AEffect* record, const std::string& what, float sampleRate,
+                         VstInt32 blockSize) {
+    Instance instance(record);
+    if (check(record != nullptr, what)) {
+        instance.startUp(sampleRate, blockSize);
+    }
+    return instance;
 }
 
 std::vector<float> Instance::processReplacing(const std::vector<float>& left,

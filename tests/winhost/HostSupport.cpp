@@ -1,6 +1,7 @@
 #include "tests/winhost/HostSupport.h"
 
 #include "resources/BmpFile.h"
+#include "tests/support/TestHost.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,12 +10,12 @@ namespace {
 
 std::vector<HostCall> calls;
 bool insideEntry = false;
-VstIntPtr versionAnswer = 2400;
+VstIntPtr versionAnswer = test_host::kVersion;
 
 VstIntPtr VST_CALLBACK recordingCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                          void*, float) {
     calls.push_back(HostCall{opcode, index, value, insideEntry});
-    return opcode == audioMasterVersion ? versionAnswer : 0;
+    return test_host::versionOnlyAnswer(opcode, versionAnswer);
 }
 
 LONG WINAPI reportCrash(EXCEPTION_POINTERS* info) {
@@ -192,11 +193,6 @@ bool editorClassRegistered(HMODULE dll) {
     return GetClassInfoA(dll, "VSTEditorClass", &info) != 0;
 }
 
-std::string colourText(std::uint32_t colour) {
-    return "(" + std::to_string((colour >> 16) & 255) + "," + std::to_string((colour >> 8) & 255) +
-           "," + std::to_string(colour & 255) + ")";
-}
-
 namespace {
 
 // Reads a bitmap into 32-bit top-down pixels.
@@ -254,15 +250,6 @@ Picture loadBitmapResource(HMODULE dll, int id) {
     ReleaseDC(nullptr, dc);
     DeleteObject(bitmap);
     return picture;
-}
-
-void copyBlock(Picture& target, int dx, int dy, const Picture& source, int sx, int sy, int w,
-               int h) {
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            target.set(dx + x, dy + y, source.at(sx + x, sy + y));
-        }
-    }
 }
 
 bool writeBmp(const std::string& path, const Picture& picture) {

@@ -33,7 +33,7 @@ struct HostCall {
 
 // Every call the plug-in made to the host since the process started.
 const std::vector<HostCall>& hostCalls();
-// Answer to audioMasterVersion (default 2400); a host that answers 0 is too old.
+// Answer to audioMasterVersion (default test_host::kVersion); a host that answers 0 is too old.
 void setHostVersionAnswer(VstIntPtr answer);
 // Checks that no call reached the host outside the entry function.
 void checkNoHostCallsAfterEntry(const std::string& when);
@@ -78,6 +78,11 @@ public:
 private:
     AEffect* effect;
 };
+
+// An instance from `record` (what a host's entry call gave), started up as a host does, after the
+// check `what` that the entry gave one; its record() is null when it gave none.
+Instance startedInstance(AEffect* record, const std::string& what = "main gives an instance",
+                         float sampleRate = 44100.0f, VstInt32 blockSize = 512);
 
 std::string stringFromOpcode(const Instance& instance, VstInt32 opcode, VstInt32 index,
                              VstIntPtr* answer, std::size_t bufferSize = 256);

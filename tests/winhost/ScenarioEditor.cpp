@@ -78,18 +78,32 @@ void checkWindowPlacement(HWND editor, HWND host, HMODULE dll) {
           "the class belongs to the DLL's module");
 }
 
+// What the single-instance editor scenarios start from: a started instance and a host window;
+// the window is null (nothing to run) when the DLL's pictures or the instance are missing.
+struct Stage {
+    Instance instance;
+    HWND host;
+};
+
+Stage stage(PluginLibrary& library, const Art& art, float sampleRate = 44100.0f,
+            VstInt32 blockSize = 512) {
+    Instance instance =
+        startedInstance(library.newInstance(), "main gives an instance", sampleRate, blockSize);
+    if (!art.valid() || instance.record() == nullptr) {
+        return {instance, nullptr};
+    }
+    return {instance, createHostWindow("Quorvel test host", 40, 40)};
+}
+
 } // namespace
 
 void scenarioEditorDefaults(ScenarioContext& context) {
     PluginLibrary& library = context.library;
     Art art(library.module());
-    AEffect* effect = library.newInstance();
-    if (!art.valid() || !check(effect != nullptr, "main gives an instance")) {
+    auto [instance, host] = stage(library, art);
+    if (host == nullptr) {
         return;
     }
-    Instance instance(effect);
-    instance.startUp();
-    HWND host = createHostWindow("Quorvel test host", 40, 40);
 
     ERect* rect = nullptr;
     check(instance.dispatch(effEditGetRect, 0, 0, &rect) == 1 && rect != nullptr &&
@@ -158,15 +172,11 @@ void scenarioEditorDefaults(ScenarioContext& context) {
 void scenarioEditorInteraction(ScenarioContext& context) {
     PluginLibrary& library = context.library;
     Art art(library.module());
-    AEffect* first = library.newInstance();
-    AEffect* second = library.newInstance();
-    if (!art.valid() || !check(first != nullptr && second != nullptr, "main gives two instances")) {
+    Instance edited = startedInstance(library.newInstance(), "main gives an instance to edit");
+    Instance untouched = startedInstance(library.newInstance(), "main gives a second instance");
+    if (!art.valid() || edited.record() == nullptr || untouched.record() == nullptr) {
         return;
     }
-    Instance edited(first);
-    Instance untouched(second);
-    edited.startUp();
-    untouched.startUp();
     HWND host = createHostWindow("Quorvel test host", 40, 40);
 
     std::vector<float> left, right;
@@ -242,6 +252,7 @@ void scenarioEditorInteraction(ScenarioContext& context) {
     checkLamps(limiterOff, art, panel, "after a second click on the Limiter lamp");
 
     std::string reported;
+    AEffect* first = edited.record();
     for (VstInt32 index = 0; index < 10; ++index) {
         if (first->getParameter(first, index) != 0.0f) {
             reported += " " + std::to_string(index);
@@ -258,13 +269,10 @@ void scenarioEditorInteraction(ScenarioContext& context) {
 void scenarioEditorLostCapture(ScenarioContext& context) {
     PluginLibrary& library = context.library;
     Art art(library.module());
-    AEffect* effect = library.newInstance();
-    if (!art.valid() || !check(effect != nullptr, "main gives an instance")) {
+    auto [instance, host] = stage(library, art);
+    if (host == nullptr) {
         return;
     }
-    Instance instance(effect);
-    instance.startUp();
-    HWND host = createHostWindow("Quorvel test host", 40, 40);
     HWND editor = openEditor(instance, host, "for the drag");
     if (editor == nullptr) {
         instance.close();
@@ -349,17 +357,14 @@ struct AudioThread {
 void scenarioEditorWithAudioThread(ScenarioContext& context) {
     PluginLibrary& library = context.library;
     Art art(library.module());
-    AEffect* effect = library.newInstance();
-    if (!art.valid() || !check(effect != nullptr, "main gives an instance")) {
+    auto [instance, host] = stage(library, art, 48000.0f, 256);
+    if (host == nullptr) {
         return;
     }
-    Instance instance(effect);
-    instance.startUp(48000.0f, 256);
-    HWND host = createHostWindow("Quorvel test host", 40, 40);
     HWND editor = openEditor(instance, host, "while audio runs");
 
     AudioThread audio;
-    audio.effect = effect;
+    audio.effect = instance.record();
     HANDLE thread = CreateThread(nullptr, 0, AudioThread::run, &audio, 0, nullptr);
     check(thread != nullptr, "the audio thread starts");
 
@@ -402,15 +407,11 @@ void scenarioEditorWithAudioThread(ScenarioContext& context) {
 void scenarioEditorClassSharing(ScenarioContext& context) {
     PluginLibrary& library = context.library;
     HMODULE dll = library.module();
-    AEffect* firstRecord = library.newInstance();
-    AEffect* secondRecord = library.newInstance();
-    if (!check(firstRecord != nullptr && secondRecord != nullptr, "main gives two instances")) {
+    Instance first = startedInstance(library.newInstance(), "main gives a first instance");
+    Instance second = startedInstance(library.newInstance(), "main gives a second instance");
+    if (first.record() == nullptr || second.record() == nullptr) {
         return;
     }
-    Instance first(firstRecord);
-    Instance second(secondRecord);
-    first.startUp();
-    second.startUp();
     HWND hostA = createHostWindow("host A", 20, 20);
     HWND hostB = createHostWindow("host B", 20, 260);
 
@@ -456,12 +457,10 @@ void scenarioEditorClassSharing(ScenarioContext& context) {
 }
 
 void scenarioScreenshot(ScenarioContext& context) {
-    AEffect* effect = context.library.newInstance();
-    if (!check(effect != nullptr, "main gives an instance")) {
+    Instance instance = startedInstance(context.library.newInstance());
+    if (instance.record() == nullptr) {
         return;
     }
-    Instance instance(effect);
-    instance.startUp();
     HWND host = createHostWindow("Quorvel Demo", 40, 40);
     // A few blocks of noise bursts, so that the level bars show something.
     std::uint32_t state = 0x2545F491u;

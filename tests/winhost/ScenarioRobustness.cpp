@@ -58,12 +58,10 @@ void runRounds(PluginLibrary& library, Round round, const std::string& what) {
 // exactly while the window is open.
 void checkEditorStillWorks(PluginLibrary& library, HWND host, const std::string& when) {
     Art art(library.module());
-    AEffect* effect = library.newInstance();
-    if (!art.valid() || !check(effect != nullptr, "main gives an instance " + when)) {
+    Instance instance = startedInstance(library.newInstance(), "main gives an instance " + when);
+    if (!art.valid() || instance.record() == nullptr) {
         return;
     }
-    Instance instance(effect);
-    instance.startUp();
     HWND editor = openEditor(instance, host, when);
     check(editorClassRegistered(library.module()) && countEditorWindows() == 1,
           "the class is registered and one window is open " + when);
@@ -79,12 +77,10 @@ void checkEditorStillWorks(PluginLibrary& library, HWND host, const std::string&
 
 void closeWithoutOpenRound(PluginLibrary& library, const Hosts& hosts, const std::string& round) {
     HWND host = hosts.main;
-    AEffect* effect = library.newInstance();
-    if (!check(effect != nullptr, "main gives an instance " + round)) {
+    Instance instance = startedInstance(library.newInstance(), "main gives an instance " + round);
+    if (instance.record() == nullptr) {
         return;
     }
-    Instance instance(effect);
-    instance.startUp();
     check(instance.dispatch(effEditClose) == 0, "effEditClose without an open answers 0 " + round);
     pumpMessages();
     check(countEditorWindows() == 0 && !editorClassRegistered(library.module()),
@@ -111,12 +107,10 @@ void closeWithoutOpenRound(PluginLibrary& library, const Hosts& hosts, const std
 
 void openTwiceRound(PluginLibrary& library, const Hosts& hosts, const std::string& round) {
     HWND host = hosts.main;
-    AEffect* effect = library.newInstance();
-    if (!check(effect != nullptr, "main gives an instance " + round)) {
+    Instance instance = startedInstance(library.newInstance(), "main gives an instance " + round);
+    if (instance.record() == nullptr) {
         return;
     }
-    Instance instance(effect);
-    instance.startUp();
     const VstIntPtr firstAnswer = instance.dispatch(effEditOpen, 0, 0, host);
     const VstIntPtr secondAnswer = instance.dispatch(effEditOpen, 0, 0, host);
     idleAndPump(instance);
@@ -144,12 +138,10 @@ void openTwiceRound(PluginLibrary& library, const Hosts& hosts, const std::strin
 
 void idleWithoutWindowRound(PluginLibrary& library, const Hosts& hosts, const std::string& round) {
     HWND host = hosts.main;
-    AEffect* effect = library.newInstance();
-    if (!check(effect != nullptr, "main gives an instance " + round)) {
+    Instance instance = startedInstance(library.newInstance(), "main gives an instance " + round);
+    if (instance.record() == nullptr) {
         return;
     }
-    Instance instance(effect);
-    instance.startUp();
     bool allZero = true;
     for (int i = 0; i < 20; ++i) {
         allZero = allZero && instance.dispatch(effEditIdle) == 0;
@@ -174,12 +166,10 @@ void idleWithoutWindowRound(PluginLibrary& library, const Hosts& hosts, const st
 void closeEffectWithEditorOpenRound(PluginLibrary& library, const Hosts& hosts,
                                     const std::string& round) {
     HWND host = hosts.main;
-    AEffect* effect = library.newInstance();
-    if (!check(effect != nullptr, "main gives an instance " + round)) {
+    Instance instance = startedInstance(library.newInstance(), "main gives an instance " + round);
+    if (instance.record() == nullptr) {
         return;
     }
-    Instance instance(effect);
-    instance.startUp();
     HWND editor = openEditor(instance, host, "before effClose " + round);
     idleAndPump(instance);
     check(instance.close() == 1, "effClose with the editor open answers 1 " + round);
@@ -217,15 +207,12 @@ void scenarioCloseEffectWithEditorOpen(ScenarioContext& context) {
 
 void scenarioEmptyBlocks(ScenarioContext& context) {
     PluginLibrary& library = context.library;
-    AEffect* firstRecord = library.newInstance();
-    AEffect* secondRecord = library.newInstance();
-    if (!check(firstRecord != nullptr && secondRecord != nullptr, "main gives two instances")) {
+    Instance first = startedInstance(library.newInstance(), "main gives a first instance");
+    Instance reference = startedInstance(library.newInstance(), "main gives a second instance");
+    if (first.record() == nullptr || reference.record() == nullptr) {
         return;
     }
-    Instance first(firstRecord);
-    Instance reference(secondRecord);
-    first.startUp();
-    reference.startUp();
+    AEffect* firstRecord = first.record();
 
     const float canary = 4242.0f;
     std::vector<float> inLeft(64, canary), inRight(64, canary);
@@ -267,12 +254,10 @@ void scenarioEmptyBlocks(ScenarioContext& context) {
 
 void scenarioNullBuffers(ScenarioContext& context) {
     PluginLibrary& library = context.library;
-    AEffect* effect = library.newInstance();
-    if (!check(effect != nullptr, "main gives an instance")) {
+    Instance instance = startedInstance(library.newInstance());
+    if (instance.record() == nullptr) {
         return;
     }
-    Instance instance(effect);
-    instance.startUp();
     struct Case {
         VstInt32 opcode;
         VstInt32 index;
@@ -315,12 +300,10 @@ void scenarioNullBuffers(ScenarioContext& context) {
 namespace {
 
 void editorCyclesRound(PluginLibrary& library, const Hosts& hosts, const std::string& round) {
-    AEffect* effect = library.newInstance();
-    if (!check(effect != nullptr, "main gives an instance " + round)) {
+    Instance instance = startedInstance(library.newInstance(), "main gives an instance " + round);
+    if (instance.record() == nullptr) {
         return;
     }
-    Instance instance(effect);
-    instance.startUp();
     std::vector<float> left, right;
     loudBlock(left, right, 256, 0.5f);
     int freeAfterFirst = 0;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tests/support/PluginModule.h"
+#include "tests/support/TestHost.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ Usage usage() {
 bool cycle(const std::string& path, xcb_window_t parent) {
     PluginModule module;
     std::string error;
-    AEffect* effect = module.load(path, versionOnlyHostCallback, error);
+    AEffect* effect = module.load(path, &test_host::versionOnlyCallback, error);
     if (effect == nullptr) {
         std::printf("cannot load %s: %s\n", path.c_str(), error.c_str());
         return false;

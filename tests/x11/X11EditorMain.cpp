@@ -59,6 +59,24 @@ xcb_window_t openEditor(Context& context, const Instance& instance, xcb_window_t
     return children.size() == 1 ? children[0] : 0;
 }
 
+// A started instance with its editor opened (`what`) in a new window of this host at (kLeft,
+// kTop); the record is null or the editor 0 when they did not come.
+struct Session {
+    Instance instance;
+    xcb_window_t parent;
+    xcb_window_t editor;
+};
+
+Session openSession(Context& context, const std::string& what) {
+    Instance instance =
+        startedInstance(context.module.newInstance(), "VSTPluginMain gives an instance");
+    if (instance.record() == nullptr) {
+        return {instance, 0, 0};
+    }
+    const xcb_window_t parent = context.display.createWindow(kLeft, kTop);
+    return {instance, parent, openEditor(context, instance, parent, what)};
+}
+
 Picture idleAndCapture(Context& context, const Instance& instance, xcb_window_t editor) {
     idle(instance);
     return context.display.capture(editor);
@@ -89,14 +107,25 @@ void checkAudioAgainstReference(const Instance& instance, reference::EffectState
           std::to_string(differing) + " samples differ");
 }
 
+// The end of a session whose panel shows `panel`: the knobs, then the audio, from fresh
+// reference state, against the reference; the editor and the instance closed.
+void closeSession(Context& context, Session& session, const Panel& panel, const std::string& when) {
+    Instance& instance = session.instance;
+    checkKnobs(idleAndCapture(context, instance, session.editor), context.art, panel, when);
+    reference::EffectState state;
+    checkAudioAgainstReference(instance, state, panel, when);
+    instance.dispatch(effEditClose);
+    instance.close();
+}
+
 void defaults(Context& context) {
-    AEffect* effect = context.module.newInstance();
-    if (!check(effect != nullptr, "VSTPluginMain gives an instance")) {
+    Instance instance =
+        startedInstance(context.module.newInstance(), "VSTPluginMain gives an instance");
+    if (instance.record() == nullptr) {
         return;
     }
-    Instance instance(effect);
-    instance.startUp();
-    check((effect->flags & effFlagsHasEditor) != 0, "the instance says it has an editor");
+    check((instance.record()->flags & effFlagsHasEditor) != 0,
+          "the instance says it has an editor");
 
     // Loud audio first, measured by the meter law and by the reference for the threshold.
     Meters meters;
@@ -148,13 +177,12 @@ void pointerDrag(Context& context, const Instance& instance, int x, int y,
 }
 
 void drag(Context& context) {
-    Instance instance(context.module.newInstance());
-    instance.startUp();
-    const xcb_window_t parent = context.display.createWindow(kLeft, kTop);
-    const xcb_window_t editor = openEditor(context, instance, parent, "for the drag");
-    if (editor == 0) {
+    Session session = openSession(context, "for the drag");
+    Instance& instance = session.instance;
+    if (session.editor == 0) {
         return;
     }
+    const xcb_window_t editor = session.editor;
     const Panel defaults;
     const Picture before = idleAndCapture(context, instance, editor);
 
@@ -174,26 +202,20 @@ void drag(Context& context) {
     check(textAreaDifference(before, after) > 0 || before.pixels != after.pixels,
           "the picture changes with the drag");
     checkPanel(after, context.art.expected(panel), "after the drags and the click");
-    checkKnobs(after, context.art, panel, "after the drags and the click");
     checkLamps(after, context.art, panel, "after the drags and the click");
-    reference::EffectState state;
-    checkAudioAgainstReference(instance, state, panel, "after the drags and the click");
-    instance.dispatch(effEditClose);
-    instance.close();
+    closeSession(context, session, panel, "after the drags and the click");
 }
 
 // The window loses the pointer grab in the middle of a drag (the host hides its window): the
 // drag ends, as it does on a lost capture, and the pointer moving on with the button held
 // turns nothing.
 void lostGrab(Context& context) {
-    Instance instance(context.module.newInstance());
-    instance.startUp();
-    Display& display = context.display;
-    const xcb_window_t parent = display.createWindow(kLeft, kTop);
-    const xcb_window_t editor = openEditor(context, instance, parent, "for the lost grab");
-    if (editor == 0) {
+    Session session = openSession(context, "for the lost grab");
+    Instance& instance = session.instance;
+    if (session.editor == 0) {
         return;
     }
+    Display& display = context.display;
     Panel panel;
     display.movePointer(kLeft + 450, kTop + 100);
     display.button(true);
@@ -201,21 +223,16 @@ void lostGrab(Context& context) {
     idle(instance, 1);
     panel.values[Threshold] = dragged(panel.values[Threshold], 10);
 
-    display.mapWindow(parent, false);
+    display.mapWindow(session.parent, false);
     idle(instance, 2);
-    display.mapWindow(parent, true);
+    display.mapWindow(session.parent, true);
     idle(instance, 2);
     display.movePointer(kLeft + 450, kTop + 40);
     idle(instance, 1);
     display.button(false);
     idle(instance, 1);
 
-    const Picture shot = idleAndCapture(context, instance, editor);
-    checkKnobs(shot, context.art, panel, "after the lost grab");
-    reference::EffectState state;
-    checkAudioAgainstReference(instance, state, panel, "after the lost grab");
-    instance.dispatch(effEditClose);
-    instance.close();
+    closeSession(context, session, panel, "after the lost grab");
 }
 
 // What hosts do in odd orders, and parents that are no window: nothing leaks, nothing is used
@@ -382,10 +399,8 @@ void link(Context& context, const std::string& workDirectory, const char* self) 
     // A descriptor the host leaves inheritable: the opener must not get it.
     const int inheritable = open("/dev/null", O_RDONLY);
 
-    Instance instance(context.module.newInstance());
-    instance.startUp();
-    const xcb_window_t parent = context.display.createWindow(kLeft, kTop);
-    openEditor(context, instance, parent, "for the link");
+    Session session = openSession(context, "for the link");
+    Instance& instance = session.instance;
     // The pointer shows the hand over the link only.
     Display& display = context.display;
     display.movePointer(kLeft + 300, kTop + 20);

@@ -12,24 +12,9 @@
 
 #include "resources/BmpFile.h"
 #include "resources/EmbeddedResources.h"
+#include "tests/support/TestHost.h"
 
 // ---- tests/winhost/HostSupport.h, for Linux --------------------------------------------------
-
-std::string colourText(std::uint32_t colour) {
-    char text[32];
-    std::snprintf(text, sizeof text, "rgb(%u,%u,%u)", (colour >> 16) & 0xFFu, (colour >> 8) & 0xFFu,
-                  colour & 0xFFu);
-    return text;
-}
-
-void copyBlock(Picture& target, int dx, int dy, const Picture& source, int sx, int sy, int w,
-               int h) {
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            target.set(dx + x, dy + y, source.at(sx + x, sy + y));
-        }
-    }
-}
 
 // The bitmaps the shared object carries are the embedded files of resources/, read here with
 // the tools' and tests' reader.
@@ -63,7 +48,7 @@ Module::Module(const std::string& path) {
 
 AEffect* Module::newInstance() const {
     std::string error;
-    return module.newInstance(versionOnlyHostCallback, error);
+    return module.newInstance(&test_host::versionOnlyCallback, error);
 }
 
 Display::Display() {

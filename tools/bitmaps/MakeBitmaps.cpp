@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,34 @@ void addStop(cairo_pattern_t* p, double offset, Rgb c, double alpha = 1.0) {
 void fillWith(cairo_t* cr, cairo_pattern_t* p) {
     cairo_set_source(cr, p);
     cairo_fill(cr);
+    cairo_pattern_destroy(p);
+}
+
+struct Stop {
+    double offset;
+    Rgb colour;
+    double alpha = 1.0;
+};
+
+// How a gradient is used on the current path.
+enum class Use { Fill, FillPreserve, Stroke };
+
+// A vertical gradient from y0 to y1 through `stops`, used on the current path (strokes 1 px wide).
+void verticalGradient(cairo_t* cr, double y0, double y1, std::initializer_list<Stop> stops,
+                      Use use) {
+    cairo_pattern_t* p = cairo_pattern_create_linear(0, y0, 0, y1);
+    for (const Stop& stop : stops) {
+        addStop(p, stop.offset, stop.colour, stop.alpha);
+    }
+    cairo_set_source(cr, p);
+    if (use == Use::Stroke) {
+        cairo_set_line_width(cr, 1.0);
+        cairo_stroke(cr);
+    } else if (use == Use::FillPreserve) {
+        cairo_fill_preserve(cr);
+    } else {
+        cairo_fill(cr);
+    }
     cairo_pattern_destroy(p);
 }
 
@@ -211,13 +240,8 @@ void drawKnob(cairo_t* cr, int frame) {
 
     // Skirt: black, lit from the top.
     cairo_arc(cr, c, c, kSkirtRadius, 0, 2 * kPi);
-    {
-        cairo_pattern_t* p = cairo_pattern_create_linear(0, c - kSkirtRadius, 0, c + kSkirtRadius);
-        addStop(p, 0.0, {74, 78, 86});
-        addStop(p, 0.5, {36, 38, 43});
-        addStop(p, 1.0, {16, 17, 20});
-        fillWith(cr, p);
-    }
+    verticalGradient(cr, c - kSkirtRadius, c + kSkirtRadius,
+                     {{0.0, {74, 78, 86}}, {0.5, {36, 38, 43}}, {1.0, {16, 17, 20}}}, Use::Fill);
     // Knurling turns with the knob.
     cairo_save(cr);
     cairo_arc(cr, c, c, kSkirtRadius - 0.5, 0, 2 * kPi);
@@ -231,16 +255,10 @@ void drawKnob(cairo_t* cr, int frame) {
     cairo_restore(cr);
     // Rim catching the light at the top.
     cairo_arc(cr, c, c, kSkirtRadius - 0.5, 0, 2 * kPi);
-    {
-        cairo_pattern_t* p = cairo_pattern_create_linear(0, c - kSkirtRadius, 0, c + kSkirtRadius);
-        addStop(p, 0.0, {255, 255, 255}, 0.35);
-        addStop(p, 0.5, {255, 255, 255}, 0.05);
-        addStop(p, 1.0, {0, 0, 0}, 0.3);
-        cairo_set_source(cr, p);
-        cairo_set_line_width(cr, 1.0);
-        cairo_stroke(cr);
-        cairo_pattern_destroy(p);
-    }
+    verticalGradient(
+        cr, c - kSkirtRadius, c + kSkirtRadius,
+        {{0.0, {255, 255, 255}, 0.35}, {0.5, {255, 255, 255}, 0.05}, {1.0, {0, 0, 0}, 0.3}},
+        Use::Stroke);
 
     // Cap: satin aluminium dome.
     cairo_arc(cr, c, c, kCapRadius, 0, 2 * kPi);
@@ -277,23 +295,8 @@ void drawLamp(cairo_t* cr, double x, double y, bool lit) {
 
     // Bezel: a recess, darker at the top, catching light on its lower edge.
     roundedRect(cr, x + 0.5, y + 0.5, w - 1, h - 1, 3);
-    {
-        cairo_pattern_t* p = cairo_pattern_create_linear(0, y, 0, y + h);
-        addStop(p, 0.0, {14, 15, 18});
-        addStop(p, 1.0, {30, 32, 37});
-        cairo_set_source(cr, p);
-        cairo_fill_preserve(cr);
-        cairo_pattern_destroy(p);
-    }
-    {
-        cairo_pattern_t* p = cairo_pattern_create_linear(0, y, 0, y + h);
-        addStop(p, 0.0, {10, 11, 13});
-        addStop(p, 1.0, {96, 102, 112});
-        cairo_set_source(cr, p);
-        cairo_set_line_width(cr, 1.0);
-        cairo_stroke(cr);
-        cairo_pattern_destroy(p);
-    }
+    verticalGradient(cr, y, y + h, {{0.0, {14, 15, 18}}, {1.0, {30, 32, 37}}}, Use::FillPreserve);
+    verticalGradient(cr, y, y + h, {{0.0, {10, 11, 13}}, {1.0, {96, 102, 112}}}, Use::Stroke);
 
     const double lx = x + 3.5;
     const double ly = y + 3.5;
@@ -324,12 +327,8 @@ void drawLamp(cairo_t* cr, double x, double y, bool lit) {
         cairo_fill_preserve(cr);
         cairo_pattern_destroy(p);
     } else {
-        cairo_pattern_t* p = cairo_pattern_create_linear(0, ly, 0, ly + lh);
-        addStop(p, 0.0, {96, 34, 32});
-        addStop(p, 1.0, {54, 17, 16});
-        cairo_set_source(cr, p);
-        cairo_fill_preserve(cr);
-        cairo_pattern_destroy(p);
+        verticalGradient(cr, ly, ly + lh, {{0.0, {96, 34, 32}}, {1.0, {54, 17, 16}}},
+                         Use::FillPreserve);
     }
     setColour(cr, {0, 0, 0}, 0.5);
     cairo_set_line_width(cr, 1.0);
@@ -355,10 +354,8 @@ void drawDisplay(cairo_t* cr) {
     cairo_stroke(cr);
 
     cairo_rectangle(cr, kDisplayX, kDisplayY, kDisplaySize, kDisplaySize);
-    cairo_pattern_t* p = cairo_pattern_create_linear(0, kDisplayY, 0, kDisplayY + kDisplaySize);
-    addStop(p, 0.0, kDisplayTop);
-    addStop(p, 1.0, kDisplayBottom);
-    fillWith(cr, p);
+    verticalGradient(cr, kDisplayY, kDisplayY + kDisplaySize,
+                     {{0.0, kDisplayTop}, {1.0, kDisplayBottom}}, Use::Fill);
     // Inner shadow under the bezel's top edge.
     fillPixels(cr, kDisplayX, kDisplayY, kDisplaySize, 1, {0, 0, 0}, 0.14);
     fillPixels(cr, kDisplayX, kDisplayY, 1, kDisplaySize, {0, 0, 0}, 0.07);
@@ -368,14 +365,8 @@ void drawMeterBox(cairo_t* cr) {
     roundedRect(cr, kMeterBoxX + 0.5, kMeterBoxY + 0.5, kMeterBoxWidth - 1, kMeterBoxHeight - 1, 3);
     setColour(cr, kMeterBox);
     cairo_fill_preserve(cr);
-    cairo_pattern_t* edge =
-        cairo_pattern_create_linear(0, kMeterBoxY, 0, kMeterBoxY + kMeterBoxHeight);
-    addStop(edge, 0.0, kPanelShadow);
-    addStop(edge, 1.0, kPanelHighlight);
-    cairo_set_source(cr, edge);
-    cairo_set_line_width(cr, 1.0);
-    cairo_stroke(cr);
-    cairo_pattern_destroy(edge);
+    verticalGradient(cr, kMeterBoxY, kMeterBoxY + kMeterBoxHeight,
+                     {{0.0, kPanelShadow}, {1.0, kPanelHighlight}}, Use::Stroke);
 
     for (int i = 0; i < kMeterSlotCount; ++i) {
         const int y = kMeterSlotY[i];

@@ -8,7 +8,7 @@
 // Exit status 0 only if the whole range was checked without a mismatch.
 #include "dsp/FastTanh.h"
 #include "dsp/simd/TanhKernel.h"
-#include "dsp/testing/DspTesting.h"
+#include "tests/support/dsp/DspTesting.h"
 
 #include <algorithm>
 #include <array>

@@ -11,16 +11,17 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "dsp/DynamicsEngine.h"
 #include "dsp/FastTanh.h"
 #include "dsp/simd/EngineLevels.h"
-#include "dsp/testing/DspTesting.h"
 #include "host/Vst2Interface.h"
 #include "tests/audio/Reference.h"
+#include "tests/support/TestHost.h"
+#include "tests/support/TestSignals.h"
+#include "tests/support/dsp/DspTesting.h"
 
 namespace {
 
@@ -30,29 +31,11 @@ constexpr int kBlocksPerRun = 2000;
 
 using PluginEntry = AEffect*(VST_CALLBACK*)(audioMasterCallback);
 
-VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-// Noise around 0.1 with loud bursts (up to 16 x) that fade over a few hundred frames: the
-// benchmark's normal signal.
+// The benchmarks' normal signal (test_signals::burstNoise).
 struct Signal {
     std::vector<float> left = std::vector<float>(kSignalFrames);
     std::vector<float> right = std::vector<float>(kSignalFrames);
-    Signal() {
-        std::mt19937 rng(2024);
-        std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
-        std::uniform_real_distribution<float> chance(0.0f, 1.0f);
-        float burst = 0.0f;
-        for (int i = 0; i < kSignalFrames; ++i) {
-            if (chance(rng) < 0.002f) {
-                burst = 1.0f + 15.0f * chance(rng);
-            }
-            burst *= 0.995f;
-            left[i] = (0.1f + burst) * noise(rng);
-            right[i] = (0.1f + burst) * noise(rng);
-        }
-    }
+    Signal() { test_signals::burstNoise(left, right); }
 };
 
 struct Buffers {
@@ -128,15 +111,12 @@ int main(int argc, char** argv) {
         entry = reinterpret_cast<PluginEntry>(
             reinterpret_cast<void*>(GetProcAddress(module, "VSTPluginMain")));
     }
-    AEffect* effect = entry != nullptr ? entry(&hostCallback) : nullptr;
+    AEffect* effect = entry != nullptr ? entry(&test_host::versionOnlyCallback) : nullptr;
     if (effect == nullptr || effect->magic != kEffectMagic) {
         std::fprintf(stderr, "%s: no effect\n", dll.c_str());
         return 1;
     }
-    effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
-    effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 44100.0f);
-    effect->dispatcher(effect, effSetBlockSize, 0, kBlock, nullptr, 0.0f);
-    effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+    test_host::startUp(effect, 44100.0f, kBlock);
 
     const Signal signal;
 
@@ -145,9 +125,9 @@ int main(int argc, char** argv) {
     long long compared = 0;
     long long mismatches = 0;
     {
-        AEffect* check = entry(&hostCallback);
-        check->dispatcher(check, effOpen, 0, 0, nullptr, 0.0f);
-        check->dispatcher(check, effSetSampleRate, 0, 0, nullptr, 44100.0f);
+        AEffect* check = entry(&test_host::versionOnlyCallback);
+        test_host::dispatch(check, effOpen);
+        test_host::dispatch(check, effSetSampleRate, 0, 0, nullptr, 44100.0f);
         reference::EffectState expected;
         std::vector<float> in[2], out[2], refIn[2], refOut[2];
         for (int position = 0, b = 0; position < kSignalFrames; ++b) {
@@ -172,7 +152,7 @@ int main(int argc, char** argv) {
             compared += frames;
             position += frames;
         }
-        check->dispatcher(check, effClose, 0, 0, nullptr, 0.0f);
+        test_host::dispatch(check, effClose);
     }
 
     Buffers product;
@@ -228,7 +208,7 @@ int main(int argc, char** argv) {
         std::memcpy(copy.outRight.data(), copy.inRight.data(), sizeof(float) * kBlock);
     });
 
-    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    test_host::dispatch(effect, effClose);
     FreeLibrary(module);
 
     std::printf("%d-bit, %s, 512-frame blocks, soft clipper on, median of %d runs of %d blocks\n",

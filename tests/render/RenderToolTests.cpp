@@ -20,6 +20,7 @@
 
 #include "tests/audio/Reference.h"
 #include "tests/support/PluginModule.h"
+#include "tests/support/TestHost.h"
 #include "tools/render/ExampleSignal.h"
 #include "tools/render/RenderFile.h"
 #include "tools/render/RenderPlot.h"
@@ -144,6 +145,17 @@ StereoAudio readOrFail(const std::string& path) {
     return audio;
 }
 
+// The file's samples interleaved, left first, as a stereo file holds them.
+std::vector<float> interleavedOf(const std::string& path) {
+    const StereoAudio audio = readOrFail(path);
+    std::vector<float> samples;
+    for (std::size_t k = 0; k < audio.frames(); ++k) {
+        samples.push_back(audio.left[k]);
+        samples.push_back(audio.right[k]);
+    }
+    return samples;
+}
+
 constexpr float kDefaults[kParameterCount] = {0.5f, 0.5f,  0.18f, 0.23f, 1.0f,
                                               0.0f, 0.63f, 1.0f,  0.0f,  0.0f};
 
@@ -242,7 +254,7 @@ TEST(RenderTool, EqualsTheModuleLoadedAsAHostLoadsIt) {
     StereoAudio audio = readOrFail(folder + "/example.wav");
     PluginModule module;
     std::string error;
-    AEffect* effect = module.load(QUORVEL_PLUGIN_MODULE, &versionOnlyHostCallback, error);
+    AEffect* effect = module.load(QUORVEL_PLUGIN_MODULE, &test_host::versionOnlyCallback, error);
     ASSERT_NE(nullptr, effect) << error;
     const auto dispatch = [effect](VstInt32 opcode, VstIntPtr value, float opt) {
         return effect->dispatcher(effect, opcode, 0, value, nullptr, opt);
@@ -316,12 +328,7 @@ TEST(RenderTool, RefusesBadInputsAndLeavesNoFile) {
     ASSERT_TRUE(writeSoundFile(folder + "/surround.wav", threeChannels, 3,
                                SF_FORMAT_WAV | SF_FORMAT_PCM_16));
     std::ofstream(folder + "/notes.wav") << "not a sound file\n";
-    const StereoAudio audio = readOrFail(folder + "/example.wav");
-    std::vector<float> interleaved;
-    for (std::size_t k = 0; k < audio.frames(); ++k) {
-        interleaved.push_back(audio.left[k]);
-        interleaved.push_back(audio.right[k]);
-    }
+    const std::vector<float> interleaved = interleavedOf(folder + "/example.wav");
     ASSERT_TRUE(writeSoundFile(folder + "/example.flac", interleaved, 2,
                                SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
     ASSERT_EQ(0, std::system(("mkfifo " + quoted(folder + "/fifo.wav")).c_str()));
@@ -373,12 +380,7 @@ TEST(RenderTool, RefusesBadInputsAndLeavesNoFile) {
 // The output keeps the input's format; samples the format cannot hold are clipped and counted.
 TEST(RenderTool, KeepsTheFormatAndCountsClippedSamples) {
     const std::string folder = freshFolderWithExample("formats");
-    const StereoAudio audio = readOrFail(folder + "/example.wav");
-    std::vector<float> interleaved;
-    for (std::size_t k = 0; k < audio.frames(); ++k) {
-        interleaved.push_back(audio.left[k]);
-        interleaved.push_back(audio.right[k]);
-    }
+    const std::vector<float> interleaved = interleavedOf(folder + "/example.wav");
     // The same 16-bit samples in two file types; FLAC cannot hold float samples, WAV can.
     ASSERT_TRUE(
         writeSoundFile(folder + "/input.flac", interleaved, 2, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
@@ -395,34 +397,28 @@ TEST(RenderTool, KeepsTheFormatAndCountsClippedSamples) {
         beyond += (std::fabs(wide.left[k]) > 1.0f) + (std::fabs(wide.right[k]) > 1.0f);
     }
     ASSERT_GT(beyond, 0);
+    // Renders one file of the folder into another, loud; the summary counts what was clipped.
+    const auto renderCountingClips = [&](const std::string& input, const std::string& output) {
+        const ToolRun run =
+            runTool(quoted(folder + "/" + input) + " " + quoted(folder + "/" + output) + loud);
+        ASSERT_EQ(0, run.status) << run.output;
+        EXPECT_NE(std::string::npos,
+                  run.output.find("clipped: " + std::to_string(beyond) + " samples"))
+            << run.output;
+    };
 
-    const ToolRun asInput =
-        runTool(quoted(folder + "/input.flac") + " " + quoted(folder + "/output.flac") + loud);
-    ASSERT_EQ(0, asInput.status) << asInput.output;
-    EXPECT_NE(std::string::npos,
-              asInput.output.find("clipped: " + std::to_string(beyond) + " samples"))
-        << asInput.output;
+    renderCountingClips("input.flac", "output.flac");
     const SF_INFO info = infoOf(folder + "/output.flac");
     EXPECT_EQ(SF_FORMAT_FLAC | SF_FORMAT_PCM_16, info.format);
     EXPECT_EQ(2, info.channels);
-    EXPECT_EQ(static_cast<sf_count_t>(audio.frames()), info.frames);
+    EXPECT_EQ(static_cast<sf_count_t>(interleaved.size() / 2), info.frames);
 
     // In 32-bit integer files too, every sample beyond full scale lands at the maximum of its
     // sign, and the others keep their sign. The input holds the 16-bit samples exactly.
-    const StereoAudio samples16 = readOrFail(folder + "/input.wav");
-    std::vector<float> exact;
-    for (std::size_t k = 0; k < samples16.frames(); ++k) {
-        exact.push_back(samples16.left[k]);
-        exact.push_back(samples16.right[k]);
-    }
+    const std::vector<float> exact = interleavedOf(folder + "/input.wav");
     ASSERT_TRUE(
         writeSoundFile(folder + "/input32.wav", exact, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_32));
-    const ToolRun as32 =
-        runTool(quoted(folder + "/input32.wav") + " " + quoted(folder + "/output32.wav") + loud);
-    ASSERT_EQ(0, as32.status) << as32.output;
-    EXPECT_NE(std::string::npos,
-              as32.output.find("clipped: " + std::to_string(beyond) + " samples"))
-        << as32.output;
+    renderCountingClips("input32.wav", "output32.wav");
     std::vector<int> samples(interleaved.size());
     SF_INFO info32{};
     SNDFILE* file = sf_open((folder + "/output32.wav").c_str(), SFM_READ, &info32);

@@ -1,6 +1,6 @@
 // The level names and the dispatching block tanh of the tests and benchmarks.
 #include "dsp/simd/TanhLevels.h"
-#include "dsp/testing/DspTesting.h"
+#include "tests/support/dsp/DspTesting.h"
 
 namespace quorvel {
 

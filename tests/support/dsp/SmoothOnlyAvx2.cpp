@@ -1,7 +1,7 @@
 // The gain smoother alone at the Avx2 level, for the benchmarks and the fast-path tests.
 #include "dsp/simd/EngineAvx2Units.h"
-#include "dsp/testing/DspTesting.h"
-#include "dsp/testing/SmoothOnly.h"
+#include "tests/support/dsp/DspTesting.h"
+#include "tests/support/dsp/SmoothOnly.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 

@@ -1,7 +1,7 @@
 // The gain smoother alone at the portable level, for the benchmarks and the fast-path tests.
 #include "dsp/simd/EngineScalarUnits.h"
-#include "dsp/testing/DspTesting.h"
-#include "dsp/testing/SmoothOnly.h"
+#include "tests/support/dsp/DspTesting.h"
+#include "tests/support/dsp/SmoothOnly.h"
 
 namespace quorvel::engine_levels {
 
