@@ -1,8 +1,8 @@
 // The dispatcher under arbitrary opcode sequences: any opcode, index, value and option, with
 // the pointer argument either null or pointing at exactly what the interface gives for that
 // opcode (string buffers of their fixed sizes, an ERect**, the host's window for effEditOpen),
-// the editor opcodes in any order against the stand-in, up to two instances at once, effClose
-// and a new instance in the middle, and now and then an audio block.
+// the editor opcodes in any order against the offscreen window system, up to two instances at once,
+// effClose and a new instance in the middle, and now and then an audio block.
 //
 // Every buffer is a heap block of its exact size, so AddressSanitizer catches a write past its
 // end; text the plug-in writes must end inside the buffer; opcodes nothing handles answer 0
@@ -18,11 +18,11 @@
 #include "editor/CompressorEditor.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/ModuleHandle.h"
-#include "platform/include/StandInTest.h"
+#include "platform/offscreen/Offscreen.h"
 #include "plugin/PluginIdentity.h"
 
 using namespace fuzzing;
-namespace st = standin::test;
+namespace st = offscreen;
 
 namespace {
 
@@ -330,7 +330,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(st::dcsWithSelections() == 0);
     for (const std::string& diagnostic : st::diagnostics()) {
         if (!explainedByHost(diagnostic)) {
-            std::fprintf(stderr, "stand-in: %s\n", diagnostic.c_str());
+            std::fprintf(stderr, "offscreen: %s\n", diagnostic.c_str());
             FUZZ_CHECK(explainedByHost(diagnostic));
         }
     }

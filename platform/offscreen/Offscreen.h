@@ -1,6 +1,8 @@
-// Test-only view into the Win32 stand-in: deliver messages, pump paints, read pixels, and see
-// what was registered, created, selected, drawn, captured and opened. Nothing in the plug-in
-// includes this header.
+// The offscreen window system of the tests, the snapshot tool and the fuzzers: the Win32 object
+// model (platform/winapi/) with windows that are image surfaces and no event source, messages
+// delivered at once. This is its view for them: deliver messages, pump paints, read pixels, and
+// see what was registered, created, selected, drawn, captured and opened, and every misuse of
+// the calls. Nothing in the plug-in includes this header; no shipped module links it.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace standin::test {
+namespace offscreen {
 
 // Pixels are 0x00RRGGBB, one 32-bit word each, rows top to bottom.
 struct Image {
@@ -114,7 +116,7 @@ struct BitmapInfo {
     bool exists = false;
     int width = 0;
     int height = 0;
-    int bitsPerPixel = 0; // 1 (monochrome) or 32
+    int bitsPerPixel = 0; // always 32: a bitmap compatible with a fresh memory DC is a misuse
     HDC selectedInto = nullptr;
 };
 BitmapInfo bitmapInfo(HBITMAP bitmap);
@@ -145,7 +147,7 @@ int selectionCount(HGDIOBJ object);
 int dcsWithSelections();
 
 // Decodes .bmp file bytes into a new bitmap, as LoadBitmapA does for a resource; null when the
-// bytes are not a bitmap the stand-in reads (uncompressed 8, 24 or 32 bits per pixel).
+// bytes are not a bitmap the reader takes (uncompressed 8, 24 or 32 bits per pixel).
 HBITMAP loadBitmapFromFile(const std::uint8_t* data, std::size_t size);
 
 // ---- What was drawn. `targetBitmap` is the bitmap selected into a memory DC at the time,
@@ -185,13 +187,9 @@ struct FillRecord {
 };
 const std::vector<FillRecord>& fillRecords();
 
-// Glyph cell of the built-in font: every character advances 6 pixels; a cell is 10 high.
-constexpr int kGlyphAdvance = 6;
-constexpr int kGlyphCellHeight = 10;
-
 // ---- Capture, cursors, shell.
 HWND captureWindow();
-// The system cursor id (32512 arrow, 32649 hand, ...) of a cursor handle, 0 if it is none.
+// The system cursor id (32512 arrow, 32649 hand) of a cursor handle, 0 if it is none.
 int cursorId(HCURSOR cursor);
 // The system cursor ids passed to SetCursor, in order (0 for a null cursor).
 const std::vector<int>& cursorsSet();
@@ -207,11 +205,11 @@ struct ShellCall {
 };
 const std::vector<ShellCall>& shellCalls();
 
-// ---- Misuse the stand-in noticed: calls with unknown handles, objects deleted while
+// ---- Misuse noticed: calls with unknown handles, objects deleted while
 // selected, device contexts deleted with objects still selected, failed class calls, ...
 const std::vector<std::string>& diagnostics();
 
 // Empties every record above and the per-window and per-class counters; live objects stay.
 void clearRecords();
 
-} // namespace standin::test
+} // namespace offscreen
