@@ -1,7 +1,8 @@
-// The project's Win32 stand-in: the types, constants and calls the plug-in uses, for systems
-// without Win32. Names, argument lists and semantics follow Win32, so the same sources build
-// against the real <windows.h> on Windows. Everything here runs on one (user-interface)
-// thread; nothing in it is safe to call from another thread.
+// The project's Win32 declarations: the types, constants and calls the plug-in uses, for systems
+// without Win32 (answered by platform/winapi/). Names, argument lists and semantics follow Win32,
+// so the same sources build against the real <windows.h> on Windows. As there, GDI objects may
+// be made and deleted on any thread; windows belong to the (user-interface) thread that made
+// them.
 #pragma once
 
 #include <cstddef>
