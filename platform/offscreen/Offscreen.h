@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/winapi/WinApiState.h"
+
 namespace offscreen {
 
 // Pixels are 0x00RRGGBB, one 32-bit word each, rows top to bottom.
@@ -89,17 +91,9 @@ Image windowImage(HWND window);
 void fillWindow(HWND window, std::uint32_t pixel);
 
 // ---- Window classes.
-struct ClassInfo {
+// The class as registered (WNDCLASSA's fields; name as given to RegisterClassA).
+struct ClassInfo : winapi::WindowClass {
     bool registered = false;
-    UINT style = 0;
-    WNDPROC windowProc = nullptr;
-    int classExtra = 0;
-    int windowExtra = 0;
-    HINSTANCE instance = nullptr;
-    HICON icon = nullptr;
-    HCURSOR cursor = nullptr;
-    HBRUSH background = nullptr;
-    bool hasMenuName = false;
 };
 ClassInfo classInfo(const char* className, HINSTANCE instance);
 
@@ -122,22 +116,9 @@ struct BitmapInfo {
 BitmapInfo bitmapInfo(HBITMAP bitmap);
 Image bitmapImage(HBITMAP bitmap);
 
-struct FontInfo {
+// CreateFontA's arguments, as asked.
+struct FontInfo : winapi::FontRequest {
     bool exists = false;
-    int height = 0;
-    int width = 0;
-    int escapement = 0;
-    int orientation = 0;
-    int weight = 0;
-    DWORD italic = 0;
-    DWORD underline = 0;
-    DWORD strikeOut = 0;
-    DWORD charSet = 0;
-    DWORD outPrecision = 0;
-    DWORD clipPrecision = 0;
-    DWORD quality = 0;
-    DWORD pitchAndFamily = 0;
-    std::string faceName;
 };
 FontInfo fontInfo(HFONT font);
 

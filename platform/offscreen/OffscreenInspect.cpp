@@ -194,16 +194,8 @@ ClassInfo classInfo(const char* className, HINSTANCE instance) {
     ClassInfo info;
     for (const WindowClass& record : state().classes) {
         if (strcasecmp(record.name.c_str(), className) == 0 && record.instance == instance) {
+            static_cast<WindowClass&>(info) = record;
             info.registered = true;
-            info.style = record.style;
-            info.windowProc = record.windowProc;
-            info.classExtra = record.classExtra;
-            info.windowExtra = record.windowExtra;
-            info.instance = record.instance;
-            info.icon = record.icon;
-            info.cursor = record.cursor;
-            info.background = record.background;
-            info.hasMenuName = record.hasMenuName;
         }
     }
     return info;
@@ -241,22 +233,8 @@ FontInfo fontInfo(HFONT font) {
     const StateLock lock;
     FontInfo info;
     if (const GdiObject* record = findObject(font, ObjectKind::Font)) {
-        const FontRequest& asked = record->request;
+        static_cast<FontRequest&>(info) = record->request;
         info.exists = true;
-        info.height = asked.height;
-        info.width = asked.width;
-        info.escapement = asked.escapement;
-        info.orientation = asked.orientation;
-        info.weight = asked.weight;
-        info.italic = asked.italic;
-        info.underline = asked.underline;
-        info.strikeOut = asked.strikeOut;
-        info.charSet = asked.charSet;
-        info.outPrecision = asked.outPrecision;
-        info.clipPrecision = asked.clipPrecision;
-        info.quality = asked.quality;
-        info.pitchAndFamily = asked.pitchAndFamily;
-        info.faceName = asked.faceName;
     }
     return info;
 }
