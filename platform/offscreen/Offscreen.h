@@ -50,26 +50,10 @@ struct LiveObjects {
 LiveObjects liveObjects();
 
 // ---- Windows.
-struct WindowInfo {
+// The window's record (invalidations counted since the last clearRecords).
+struct WindowInfo : winapi::WindowRecord {
     bool exists = false;
-    std::string className;
-    std::string title;
-    HINSTANCE instance = nullptr;
-    HWND parent = nullptr;
-    DWORD style = 0;
-    DWORD exStyle = 0;
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    HMENU menu = nullptr;
-    LPVOID createParam = nullptr;
-    LONG_PTR userData = 0;
-    bool invalid = false;      // has a non-empty update region
-    bool erasePending = false; // some invalidation asked for the background to be erased
-    RECT updateRect{};         // bounding box of the update region
-    int invalidations = 0;     // successful InvalidateRect calls since the last clearRecords
-    int paints = 0;            // WM_PAINT deliveries by pumpPaint since the last clearRecords
+    int paints = 0; // WM_PAINT deliveries by pumpPaint since the last clearRecords
 };
 WindowInfo windowInfo(HWND window);
 

@@ -74,24 +74,8 @@ WindowInfo windowInfo(HWND window) {
     if (record == nullptr) {
         return info;
     }
+    static_cast<WindowRecord&>(info) = *record;
     info.exists = true;
-    info.className = record->className;
-    info.title = record->title;
-    info.instance = record->instance;
-    info.parent = record->parent;
-    info.style = record->style;
-    info.exStyle = record->exStyle;
-    info.x = record->x;
-    info.y = record->y;
-    info.width = record->width;
-    info.height = record->height;
-    info.menu = record->menu;
-    info.createParam = record->createParam;
-    info.userData = record->userData;
-    info.invalid = record->invalid;
-    info.erasePending = record->erasePending;
-    info.updateRect = record->updateRect;
-    info.invalidations = record->invalidations;
     const auto paints = records().paints.find(window);
     info.paints = paints != records().paints.end() ? paints->second : 0;
     return info;

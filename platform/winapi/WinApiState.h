@@ -43,11 +43,8 @@ public:
     virtual ~NativeWindow() = default;
 };
 
-struct Window {
-    ~Window(); // the native part first: it owns the surface
-
-    std::unique_ptr<NativeWindow> native;
-    cairo_surface_t* surface = nullptr; // the window's pixels, for the paint DC (native's)
+// A window as created and as it stands.
+struct WindowRecord {
     std::string className;
     std::string title;
     HINSTANCE instance = nullptr;
@@ -67,7 +64,14 @@ struct Window {
     bool erasePending = false; // the next BeginPaint sends WM_ERASEBKGND
     RECT updateRect{};         // bounding box of the update region
     int invalidations = 0;     // successful InvalidateRect calls, for the tests' records
-    bool destroying = false;   // between WM_DESTROY and the end of DestroyWindow
+};
+
+struct Window : WindowRecord {
+    ~Window(); // the native part first: it owns the surface
+
+    std::unique_ptr<NativeWindow> native;
+    cairo_surface_t* surface = nullptr; // the window's pixels, for the paint DC (native's)
+    bool destroying = false;            // between WM_DESTROY and the end of DestroyWindow
 };
 
 enum class ObjectKind { Bitmap, Brush, Font };
