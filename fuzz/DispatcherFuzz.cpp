@@ -1,8 +1,8 @@
 // The dispatcher under arbitrary opcode sequences: any opcode, index, value and option, with
 // the pointer argument either null or pointing at exactly what the interface gives for that
 // opcode (string buffers of their fixed sizes, an ERect**, the host's window for effEditOpen),
-// the editor opcodes in any order against the stand-in, up to two instances at once, effClose
-// and a new instance in the middle, and now and then an audio block.
+// the editor opcodes in any order against the offscreen window system, up to two instances at once,
+// effClose and a new instance in the middle, and now and then an audio block.
 //
 // Every buffer is a heap block of its exact size, so AddressSanitizer catches a write past its
 // end; text the plug-in writes must end inside the buffer; opcodes nothing handles answer 0
@@ -19,11 +19,11 @@
 #include "fuzz/EditorFuzzRun.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/ModuleHandle.h"
-#include "platform/include/StandInTest.h"
+#include "platform/offscreen/Offscreen.h"
 #include "plugin/PluginIdentity.h"
 
 using namespace fuzzing;
-namespace st = standin::test;
+namespace st = offscreen;
 
 namespace {
 

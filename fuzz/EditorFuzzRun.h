@@ -1,7 +1,7 @@
-// One input of the fuzz targets that drive the editor against the Win32 stand-in: the session
+// One input of the fuzz targets that drive the editor on the offscreen window system: the session
 // runs from clean records, then nothing of the editor may be left (no class use or class, no
 // editor window, no window or GDI object alive, no DC with a selection, no capture) and the
-// stand-in may have seen no misuse but what the target's own host explains.
+// Win32 layer may have seen no misuse but what the target's own host explains.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,7 @@
 #include "editor/CompressorEditor.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/ModuleHandle.h"
-#include "platform/include/StandInTest.h"
+#include "platform/offscreen/Offscreen.h"
 #include "plugin/PluginIdentity.h"
 
 namespace fuzzing {
@@ -18,7 +18,7 @@ namespace fuzzing {
 template <class Session>
 int runEditorSession(const std::uint8_t* data, std::size_t size,
                      bool (*explainedByHost)(const std::string&)) {
-    namespace st = standin::test;
+    namespace st = offscreen;
     st::clearRecords();
     const st::LiveObjects before = st::liveObjects();
     {
@@ -34,7 +34,7 @@ int runEditorSession(const std::uint8_t* data, std::size_t size,
     FUZZ_CHECK(GetCapture() == nullptr);
     for (const std::string& diagnostic : st::diagnostics()) {
         if (!explainedByHost(diagnostic)) {
-            std::fprintf(stderr, "stand-in: %s\n", diagnostic.c_str());
+            std::fprintf(stderr, "offscreen: %s\n", diagnostic.c_str());
             FUZZ_CHECK(explainedByHost(diagnostic));
         }
     }

@@ -1,12 +1,12 @@
 // The editor's mouse handling under arbitrary input: WM_LBUTTONDOWN, WM_MOUSEMOVE and
 // WM_LBUTTONUP at any 16-bit client coordinates (with the capture a pointer outside the window
 // arrives as a large x or y), the capture taken away by another window or released behind the
-// editor's back (the stand-in tells the editor with WM_CAPTURECHANGED), idle calls and paints
+// editor's back (the object model tells the editor with WM_CAPTURECHANGED), idle calls and paints
 // in between, the editor closed and reopened in the middle of a drag.
 //
 // Invariants: the six knob parameters stay within 0..1, the three switches are exactly 0 or 1
-// and Active stays on; a button release leaves the capture with nobody; the stand-in sees no
-// misuse; after the instance is closed nothing of the editor is left alive.
+// and Active stays on; a button release leaves the capture with nobody; the offscreen system sees
+// no misuse; after the instance is closed nothing of the editor is left alive.
 #include <cstdint>
 #include <string>
 
@@ -14,12 +14,12 @@
 #include "fuzz/EditorFuzzRun.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/ModuleHandle.h"
-#include "platform/include/StandInTest.h"
+#include "platform/offscreen/Offscreen.h"
 #include "plugin/CompressorEffect.h"
 #include "plugin/PluginIdentity.h"
 
 using namespace fuzzing;
-namespace st = standin::test;
+namespace st = offscreen;
 
 namespace {
 
@@ -79,7 +79,7 @@ private:
                       in.flag() ? MK_LBUTTON : 0);
     }
 
-    // Mostly mouse messages; a paint (the costly part, a whole panel composed in the stand-in)
+    // Mostly mouse messages; a paint (the costly part, a whole panel composed offscreen)
     // about one step in fifty, at most kPaintsPerInput of them.
     void step() {
         const unsigned choice = in.pick(48);
@@ -143,7 +143,7 @@ private:
     CompressorEffect* effect = nullptr;
 };
 
-// This target's host makes no call the stand-in could object to.
+// This target's host makes no call the Win32 layer could object to.
 bool explainedByHost(const std::string&) {
     return false;
 }

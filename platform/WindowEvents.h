@@ -20,7 +20,8 @@ inline bool reportEditorOpened(HWND) {
 // WM_PAINT when the window needs painting. `window` may be null or already gone.
 void dispatchWindowEvents(HWND window);
 // What effEditOpen answers once the editor tried to create `window`: the X11 layer answers false
-// when there is no window to show (no display, no usable parent); the stand-in answers as Windows.
+// when there is no window to show (no display, no usable parent); the offscreen system answers as
+// Windows.
 bool reportEditorOpened(HWND window);
 
 #endif

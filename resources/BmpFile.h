@@ -1,5 +1,5 @@
 // Uncompressed Windows bitmap files (BI_RGB): one reader and one writer for the tools, the
-// tests and the Win32 stand-in. Dependency-free.
+// tests and the Win32 layer outside Windows. Dependency-free.
 #pragma once
 
 #include <cstddef>

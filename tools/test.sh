@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
-# the native tests (unit, bit-exact audio, editor through the stand-in, the real DLLs under
+# the native tests (unit, bit-exact audio, editor through the offscreen window system, the real DLLs under
 # Wine), then the sanitizer builds and the bounded fuzz runs.
 # Every stage runs even when an earlier one failed; the run ends with one summary, a line per
 # stage with its counts, and exits non-zero if any stage failed. What this machine cannot run

@@ -1,4 +1,4 @@
-// The project's Win32 stand-in: the shell call the plug-in uses (SHELL32).
+// The project's Win32 declarations: the shell call the plug-in uses (SHELL32).
 #pragma once
 
 #include <windows.h>

@@ -1,7 +1,8 @@
-// The project's Win32 stand-in: the types, constants and calls the plug-in uses, for systems
-// without Win32. Names, argument lists and semantics follow Win32, so the same sources build
-// against the real <windows.h> on Windows. Everything here runs on one (user-interface)
-// thread; nothing in it is safe to call from another thread.
+// The project's Win32 declarations: the types, constants and calls the plug-in uses, for systems
+// without Win32 (answered by platform/winapi/). Names, argument lists and semantics follow Win32,
+// so the same sources build against the real <windows.h> on Windows. As there, GDI objects may
+// be made and deleted on any thread; windows belong to the (user-interface) thread that made
+// them.
 #pragma once
 
 #include <cstddef>
@@ -34,18 +35,18 @@ typedef const char* LPCSTR;
 #define FALSE 0
 
 // Handles: distinct pointer types, as with STRICT on Windows.
-#define STANDIN_DECLARE_HANDLE(name)                                                               \
+#define QUORVEL_DECLARE_HANDLE(name)                                                               \
     struct name##__;                                                                               \
     typedef name##__* name
-STANDIN_DECLARE_HANDLE(HINSTANCE);
-STANDIN_DECLARE_HANDLE(HWND);
-STANDIN_DECLARE_HANDLE(HDC);
-STANDIN_DECLARE_HANDLE(HBITMAP);
-STANDIN_DECLARE_HANDLE(HFONT);
-STANDIN_DECLARE_HANDLE(HBRUSH);
-STANDIN_DECLARE_HANDLE(HICON);
-STANDIN_DECLARE_HANDLE(HMENU);
-#undef STANDIN_DECLARE_HANDLE
+QUORVEL_DECLARE_HANDLE(HINSTANCE);
+QUORVEL_DECLARE_HANDLE(HWND);
+QUORVEL_DECLARE_HANDLE(HDC);
+QUORVEL_DECLARE_HANDLE(HBITMAP);
+QUORVEL_DECLARE_HANDLE(HFONT);
+QUORVEL_DECLARE_HANDLE(HBRUSH);
+QUORVEL_DECLARE_HANDLE(HICON);
+QUORVEL_DECLARE_HANDLE(HMENU);
+#undef QUORVEL_DECLARE_HANDLE
 typedef HINSTANCE HMODULE;
 typedef HICON HCURSOR;
 typedef void* HGDIOBJ;

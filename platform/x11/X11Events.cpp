@@ -7,7 +7,9 @@
 #include "platform/WindowEvents.h"
 #include "platform/x11/X11State.h"
 
-using namespace x11;
+using namespace winapi;
+using x11::native;
+using x11::X11Window;
 
 namespace {
 
@@ -21,7 +23,7 @@ WPARAM keyState(std::uint16_t state) {
     return (state & XCB_BUTTON_MASK_1) != 0 ? MK_LBUTTON : 0;
 }
 
-bool isViewable(const Window& window) {
+bool isViewable(const X11Window& window) {
     xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
         window.connection, xcb_get_window_attributes(window.connection, window.id), nullptr);
     const bool viewable = attributes != nullptr && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
@@ -33,15 +35,15 @@ bool isViewable(const Window& window) {
 // goes the way DestroyWindow takes, minus the request to the server.
 void windowGone(HWND handle) {
     if (Window* window = findWindow(handle)) {
-        window->serverGone = true;
+        native(*window).serverGone = true;
         destroyWindow(handle);
     }
 }
 
-void handleEvent(HWND handle, Window& window, const xcb_generic_event_t& event) {
+void handleEvent(HWND handle, X11Window& window, const xcb_generic_event_t& event) {
     switch (event.response_type & 0x7F) {
     case XCB_EXPOSE:
-        window.invalid = true;
+        InvalidateRect(handle, nullptr, FALSE);
         break;
     case XCB_BUTTON_PRESS: {
         const auto& press = reinterpret_cast<const xcb_button_press_event_t&>(event);
@@ -109,24 +111,25 @@ void dispatchWindowEvents(HWND handle) {
         if (window == nullptr) {
             break;
         }
-        xcb_generic_event_t* event = xcb_poll_for_event(window->connection);
+        X11Window& record = native(*window);
+        xcb_generic_event_t* event = xcb_poll_for_event(record.connection);
         if (event == nullptr) {
-            if (xcb_connection_has_error(window->connection)) {
+            if (xcb_connection_has_error(record.connection)) {
                 windowGone(handle);
             }
             break;
         }
-        handleEvent(handle, *window, *event);
+        handleEvent(handle, record, *event);
         std::free(event);
     }
     if (Window* window = findWindow(handle); window != nullptr && window->invalid) {
         deliver(handle, WM_PAINT, 0, 0);
     }
     if (Window* window = findWindow(handle)) {
-        xcb_flush(window->connection);
+        xcb_flush(native(*window).connection);
     }
     s.eventWindow = nullptr;
-    reapOpeners();
+    x11::reapOpeners();
 }
 
 bool reportEditorOpened(HWND window) {

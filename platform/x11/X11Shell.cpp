@@ -1,4 +1,4 @@
-// SHELL32 on X11: "open" hands the file or address to the desktop's opener, xdg-open.
+// ShellExecuteA's "open" on X11: the file or address goes to the desktop's opener, xdg-open.
 //
 // The opener is started with posix_spawn, which makes the new process without copying the
 // host (however large it is), without a shell, with default signal handling and with only
@@ -9,8 +9,6 @@
 // events (every idle) and when an editor window is destroyed. The host's SIGCHLD handling is
 // not touched; a host that reaps all its children itself, or ignores SIGCHLD, leaves nothing
 // here to reap.
-#include <shellapi.h>
-
 #include <dirent.h>
 #include <errno.h>
 #include <signal.h>
@@ -31,10 +29,6 @@ namespace {
 constexpr ULONG_PTR kStarted = 42;
 constexpr ULONG_PTR kFileNotFound = 2;
 constexpr ULONG_PTR kOutOfResources = 0;
-
-HINSTANCE answer(ULONG_PTR value) {
-    return reinterpret_cast<HINSTANCE>(value);
-}
 
 // Openers started and not yet reaped. A click per opener; a full table refuses the next one.
 constexpr int kMaxOpeners = 16;
@@ -79,15 +73,8 @@ void reapOpeners() {
     }
 }
 
-} // namespace x11
-
-HINSTANCE WINAPI ShellExecuteA(HWND /*owner*/, LPCSTR operation, LPCSTR file, LPCSTR /*parameters*/,
-                               LPCSTR /*directory*/, INT /*showCommand*/) {
-    if (file == nullptr || (operation != nullptr && std::strcmp(operation, "open") != 0)) {
-        return answer(kFileNotFound);
-    }
-    const x11::StateLock lock;
-    x11::reapOpeners();
+ULONG_PTR startOpener(LPCSTR file) {
+    reapOpeners();
     pid_t* slot = nullptr;
     for (pid_t& pid : openers) {
         if (pid == 0) {
@@ -96,14 +83,14 @@ HINSTANCE WINAPI ShellExecuteA(HWND /*owner*/, LPCSTR operation, LPCSTR file, LP
         }
     }
     if (slot == nullptr) {
-        return answer(kOutOfResources);
+        return kOutOfResources;
     }
 
     char opener[] = "xdg-open";
     char* const arguments[] = {opener, const_cast<char*>(file), nullptr};
     posix_spawnattr_t attributes;
     if (posix_spawnattr_init(&attributes) != 0) {
-        return answer(kOutOfResources);
+        return kOutOfResources;
     }
     // The opener starts with default signal handling and nothing blocked, whatever the host set.
     sigset_t all;
@@ -117,7 +104,7 @@ HINSTANCE WINAPI ShellExecuteA(HWND /*owner*/, LPCSTR operation, LPCSTR file, LP
     posix_spawn_file_actions_t actions;
     if (posix_spawn_file_actions_init(&actions) != 0) {
         posix_spawnattr_destroy(&attributes);
-        return answer(kOutOfResources);
+        return kOutOfResources;
     }
     pid_t started = 0;
     int failed = closeAllButStandard(actions) ? 0 : EMFILE;
@@ -127,8 +114,10 @@ HINSTANCE WINAPI ShellExecuteA(HWND /*owner*/, LPCSTR operation, LPCSTR file, LP
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (failed != 0) {
-        return answer(failed == ENOENT ? kFileNotFound : kOutOfResources);
+        return failed == ENOENT ? kFileNotFound : kOutOfResources;
     }
     *slot = started;
-    return answer(kStarted);
+    return kStarted;
 }
+
+} // namespace x11

@@ -6,7 +6,7 @@
 namespace {
 
 using editortest::EditorFixture;
-namespace st = standin::test;
+namespace st = offscreen;
 
 constexpr const char* kClass = "VSTEditorClass";
 
@@ -93,6 +93,20 @@ TEST_F(EditorLifecycleTest, OpenCreatesTheChildWindowOfTheRegisteredClass) {
     EXPECT_EQ(window_.instance, moduleHandle());
     EXPECT_EQ(window_.createParam, nullptr);
     EXPECT_EQ(window_.userData, reinterpret_cast<LONG_PTR>(&editor()));
+
+    // As on Win32, which the use count relies on: a class is registered once per module,
+    // whatever the case of its name, and stays while a window of it exists.
+    WNDCLASSA again{};
+    again.lpfnWndProc = DefWindowProcA;
+    again.hInstance = moduleHandle();
+    again.lpszClassName = "vsteditorclass";
+    EXPECT_EQ(RegisterClassA(&again), 0);
+    EXPECT_FALSE(UnregisterClassA(kClass, moduleHandle()));
+    EXPECT_TRUE(classRegistered());
+    EXPECT_EQ(st::classCalls(kClass).registerFailures, 1);
+    EXPECT_EQ(st::classCalls(kClass).unregisterFailures, 1);
+    EXPECT_EQ(st::diagnostics().size(), 2u) << editortest::joined(st::diagnostics());
+    st::clearRecords();
 
     close();
     EXPECT_FALSE(st::windowInfo(window).exists);

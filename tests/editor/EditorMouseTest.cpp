@@ -1,11 +1,11 @@
-// Mouse interaction through the Win32 stand-in: click areas, the drag law, switches, the link,
-// the pointer shape, invalidation and the capture.
+// Mouse interaction through the offscreen window system: click areas, the drag law, switches, the
+// link, the pointer shape, invalidation and the capture.
 #include "tests/editor/EditorTestSupport.h"
 
 namespace {
 
 using editortest::EditorFixture;
-namespace st = standin::test;
+namespace st = offscreen;
 
 constexpr int kArrow = 32512;
 constexpr int kHand = 32649;

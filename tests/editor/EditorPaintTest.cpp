@@ -1,6 +1,9 @@
-// Painting through the Win32 stand-in: text panel, knob frames, lamps, level bars, the double
-// buffer and the clean-up of every paint.
+// Painting through the offscreen window system: text panel, knob frames, lamps, level bars, the
+// double buffer and the clean-up of every paint.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 
 #include "editor/PanelLayout.h"
 #include "tests/editor/EditorTestSupport.h"
@@ -8,7 +11,7 @@
 namespace {
 
 using editortest::EditorFixture;
-namespace st = standin::test;
+namespace st = offscreen;
 
 constexpr int kKnobY = panel::kKnobPos[0].y;
 
@@ -32,6 +35,17 @@ bool showsFrame(const st::Image& window, const st::Image& strip, int x, int fram
         }
     }
     return true;
+}
+
+// The largest difference of two pixels in one channel.
+int distance(std::uint32_t a, std::uint32_t b) {
+    int largest = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int difference =
+            static_cast<int>((a >> shift) & 0xFFu) - static_cast<int>((b >> shift) & 0xFFu);
+        largest = std::max(largest, std::abs(difference));
+    }
+    return largest;
 }
 
 bool sameArea(const st::Image& a, int ax, int ay, const st::Image& b, int bx, int by, int width,
@@ -85,15 +99,42 @@ TEST_F(EditorPaintTest, DefaultsShowTheSevenPanelLinesInPlace) {
     EXPECT_EQ(font.weight, 0);
     EXPECT_EQ(font.italic | font.underline | font.strikeOut | font.charSet, 0u);
     EXPECT_EQ(font.faceName, "Lucida Console");
-    // The text reaches the window in the panel colour.
+    // The text reaches the window in the panel colour, each line in its own row of the display
+    // and starting at its x: in every row some pixels come near the ink (the smoothed edges
+    // blend it with the panel), a longer line reaches further right, and nothing of the text
+    // lands left of x, above the first row, below the last or outside the display.
     const st::Image window = st::windowImage(editor().windowHandle());
-    int inked = 0;
-    for (int y = 40; y < 50; ++y) {
-        for (int x = 240; x < 240 + 12 * st::kGlyphAdvance; ++x) {
-            inked += window.at(x, y) == st::pixelOf(RGB(52, 68, 97)) ? 1 : 0;
+    const st::Image background = st::bitmapImage(editor().backgroundHandle());
+    const std::uint32_t ink = st::pixelOf(RGB(52, 68, 97));
+    const int displayRight = panel::kDisplayX + panel::kDisplaySize;
+    const int displayBottom = panel::kDisplayY + panel::kDisplaySize;
+    std::vector<int> rightmost;
+    for (int i = 0; i < 7; ++i) {
+        SCOPED_TRACE(i);
+        int nearest = 255; // the changed pixel nearest to the ink, by its farthest channel
+        int panel = 0;     // the panel's own distance to the ink there
+        int right = -1;
+        for (int y = 40 + 12 * i; y < 52 + 12 * i; ++y) {
+            for (int x = panel::kDisplayX; x < displayRight; ++x) {
+                if (window.at(x, y) != background.at(x, y)) {
+                    EXPECT_GE(x, 240) << "y " << y;
+                    right = std::max(right, x);
+                    nearest = std::min(nearest, distance(window.at(x, y), ink));
+                    panel = std::max(panel, distance(background.at(x, y), ink));
+                }
+            }
         }
+        EXPECT_LT(nearest * 4, panel) << "nearest " << nearest << ", panel " << panel;
+        rightmost.push_back(right);
     }
-    EXPECT_GT(inked, 30);
+    EXPECT_GT(rightmost[0], rightmost[4] + 20); // "Thr -11.8 dB" against "Dph 0%"
+    EXPECT_GT(rightmost[4], 240 + 20);
+    // The rows around the text, and the columns right of the display, are the background's.
+    EXPECT_TRUE(sameArea(window, panel::kDisplayX, panel::kDisplayY, background, panel::kDisplayX,
+                         panel::kDisplayY, panel::kDisplaySize, 40 - panel::kDisplayY));
+    EXPECT_TRUE(sameArea(window, panel::kDisplayX, 40 + 12 * 7, background, panel::kDisplayX,
+                         40 + 12 * 7, panel::kDisplaySize, displayBottom - 40 - 12 * 7));
+    EXPECT_TRUE(sameArea(window, displayRight, 40, background, displayRight, 40, 10, 12 * 7));
 }
 
 TEST_F(EditorPaintTest, PanelTextFollowsTheLawsAndTheSwitches) {
@@ -351,7 +392,8 @@ TEST_F(EditorPaintTest, APaintLeavesNothingSelectedAndNothingBehind) {
     const st::BitmapInfo info = st::bitmapInfo(backBuffer);
     EXPECT_EQ(info.width, 550);
     EXPECT_EQ(info.height, 170);
-    EXPECT_EQ(info.bitsPerPixel, 32); // compatible with the window, not with a memory DC
+    // Compatible with the window, not with a fresh memory DC (monochrome on Windows): the
+    // other would be a misuse in st::diagnostics(), which TearDown finds empty.
     EXPECT_EQ(info.selectedInto, nullptr);
     EXPECT_EQ(st::selectionCount(editor().fontHandle()), 0);
     EXPECT_EQ(st::selectionCount(editor().knobStripHandle()), 0);

@@ -1,4 +1,4 @@
-// Shared set-up for the editor tests: an effect with a recording host callback, a stand-in
+// Shared set-up for the editor tests: an effect with a recording host callback, an offscreen
 // host window to open the editor in, and the checks every test ends with (nothing leaked,
 // nothing left selected, no misuse of the Win32 calls, the host told nothing).
 #pragma once
@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "editor/CompressorEditor.h"
-#include "platform/include/StandInTest.h"
+#include "platform/offscreen/Offscreen.h"
 #include "plugin/CompressorEffect.h"
 #include "plugin/PluginIdentity.h"
 #include "tests/support/HostRecorder.h"
 
 namespace editortest {
 
-namespace st = standin::test;
+namespace st = offscreen;
 
 inline std::string joined(const std::vector<std::string>& lines) {
     std::string all;

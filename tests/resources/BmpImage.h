@@ -1,5 +1,5 @@
 // The editor's bitmaps read through the shared reader (resources/BmpFile.h) and held to the form
-// the resource compiler and the stand-in both take: 24 or 32 bits, bottom-up, no palette.
+// the resource compiler and LoadBitmapA outside Windows both take: 24 or 32 bits, bottom-up, no palette.
 #pragma once
 #include "resources/BmpFile.h"
 #include "resources/EmbeddedResources.h"

@@ -15,14 +15,14 @@
 
 #include "editor/CompressorEditor.h"
 #include "platform/ModuleHandle.h"
-#include "platform/include/StandInTest.h"
+#include "platform/offscreen/Offscreen.h"
 #include "plugin/PluginIdentity.h"
 #include "tests/robustness/RobustnessSupport.h"
 
 namespace {
 
 using namespace robustness;
-namespace st = standin::test;
+namespace st = offscreen;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();

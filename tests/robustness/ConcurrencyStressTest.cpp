@@ -4,13 +4,12 @@
 // Run under ThreadSanitizer (the tsan preset) these fail on any data race; in every build they
 // check that the audio stays finite and both sides made progress.
 //
-// The Win32 stand-in is one process-wide state for one user-interface thread and is not safe to
-// call from two threads at once (platform/include/windows.h). Win32 itself lets any thread
-// create and delete GDI objects, but a window belongs to the thread that made it. So: editors
-// are opened, painted and closed on one thread only, and where several threads make and close
-// instances (whose editors create and delete GDI objects) those calls take one lock that stands
-// for the system's own. Processing, the dispatcher's other opcodes and every value shared with
-// the audio thread run without it.
+// As on Win32, any thread may create and delete GDI objects (the object model outside Windows
+// holds one lock for every call, platform/winapi/WinApiState.h), but a window belongs to the
+// thread that made it. So: editors are opened, painted and closed on one thread only, and where
+// several threads make and close instances (whose editors create and delete GDI objects) those
+// calls take one lock that stands for the system's own. Processing, the dispatcher's other
+// opcodes and every value shared with the audio thread run without it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,14 +22,14 @@
 #include <vector>
 
 #include "editor/CompressorEditor.h"
-#include "platform/include/StandInTest.h"
+#include "platform/offscreen/Offscreen.h"
 #include "plugin/PluginIdentity.h"
 #include "tests/robustness/RobustnessSupport.h"
 
 namespace {
 
 using namespace robustness;
-namespace st = standin::test;
+namespace st = offscreen;
 using Clock = std::chrono::steady_clock;
 
 // A block of a tone with bursts above the threshold; the level changes from block to block.
@@ -120,7 +119,7 @@ TEST(ConcurrencyStress, AudioThreadRunsWhileTheEditorIsDraggedClickedAndPainted)
             dispatch(record, effSetSampleRate, 0, 0, nullptr, kRates[(n / 16) % 4]);
             dispatch(record, effSetBlockSizeAndSampleRate, 0, 256, nullptr, kRates[n % 4]);
         }
-        st::clearRecords(); // the stand-in's drawing records would otherwise grow all along
+        st::clearRecords(); // the offscreen drawing records would otherwise grow all along
     }
     stop.store(true);
     audio.join();

@@ -2,9 +2,9 @@
 // paint, close it, close the instance; close the instance with the editor still open; close
 // without open, open twice; two instances with editors open at once, closed in either order;
 // an editor opened with no parent window. After every cycle the process must be as before:
-// the window-class use count at 0 and the class unregistered, the stand-in's live windows,
+// the window-class use count at 0 and the class unregistered, the offscreen system's live windows,
 // device contexts and GDI objects back to where they started, nothing left selected, no misuse
-// the stand-in noticed. Under AddressSanitizer, LeakSanitizer also checks at exit that no
+// the offscreen system noticed. Under AddressSanitizer, LeakSanitizer also checks at exit that no
 // heap block of an instance or editor was lost.
 #include <gtest/gtest.h>
 
@@ -15,14 +15,14 @@
 
 #include "editor/CompressorEditor.h"
 #include "platform/ModuleHandle.h"
-#include "platform/include/StandInTest.h"
+#include "platform/offscreen/Offscreen.h"
 #include "plugin/PluginIdentity.h"
 #include "tests/robustness/RobustnessSupport.h"
 
 namespace {
 
 using namespace robustness;
-namespace st = standin::test;
+namespace st = offscreen;
 
 int lifecycleCycles() {
     if (const char* text = std::getenv("QUORVEL_LIFECYCLE_CYCLES")) {
@@ -90,7 +90,7 @@ protected:
         for (const std::string& diagnostic : st::diagnostics()) {
             if (!(nullParentUsed &&
                   diagnostic == "CreateWindowExA: a child window needs a parent")) {
-                return fail("stand-in: " + diagnostic);
+                return fail("offscreen: " + diagnostic);
             }
         }
         return true;

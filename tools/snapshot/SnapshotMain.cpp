@@ -1,4 +1,4 @@
-// quorvel_snapshot: makes an effect, opens its editor in a stand-in host window, optionally
+// quorvel_snapshot: makes an effect, opens its editor in an offscreen host window, optionally
 // runs some audio so the meters show something, paints once and writes the editor window's
 // pixels to a PNG file.
 //
@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "editor/CompressorEditor.h"
-#include "platform/include/StandInTest.h"
+#include "platform/offscreen/Offscreen.h"
 #include "plugin/CompressorEffect.h"
 #include "plugin/PluginIdentity.h"
 
@@ -40,11 +40,11 @@ void runAudio(CompressorEffect& effect) {
     }
 }
 
-bool writePng(const standin::test::Image& image, const char* path) {
+bool writePng(const offscreen::Image& image, const char* path) {
     const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, image.width);
     std::vector<unsigned char> data(static_cast<std::size_t>(stride) * image.height);
     for (int y = 0; y < image.height; ++y) {
-        // RGB24 is one native-endian 32-bit word per pixel, 0x00RRGGBB: the stand-in's format.
+        // RGB24 is one native-endian 32-bit word per pixel, 0x00RRGGBB: the offscreen format.
         std::memcpy(data.data() + static_cast<std::size_t>(y) * stride,
                     image.pixels.data() + static_cast<std::size_t>(y) * image.width,
                     static_cast<std::size_t>(image.width) * 4);
@@ -81,13 +81,13 @@ int main(int argc, char** argv) {
     }
 
     const HWND host =
-        standin::test::createHostWindow(identity::kEditorWidth + 40, identity::kEditorHeight + 40);
+        offscreen::createHostWindow(identity::kEditorWidth + 40, identity::kEditorHeight + 40);
     AEffect* record = effect->getAeffect();
     record->dispatcher(record, effEditOpen, 0, 0, host, 0.0f);
     record->dispatcher(record, effEditIdle, 0, 0, nullptr, 0.0f);
     const HWND window = editor->windowHandle();
-    standin::test::pumpPaint(window);
-    const standin::test::Image image = standin::test::windowImage(window);
+    offscreen::pumpPaint(window);
+    const offscreen::Image image = offscreen::windowImage(window);
     record->dispatcher(record, effEditClose, 0, 0, nullptr, 0.0f);
     DestroyWindow(host);
 

@@ -1,6 +1,8 @@
-// Test-only view into the Win32 stand-in: deliver messages, pump paints, read pixels, and see
-// what was registered, created, selected, drawn, captured and opened. Nothing in the plug-in
-// includes this header.
+// The offscreen window system of the tests, the snapshot tool and the fuzzers: the Win32 object
+// model (platform/winapi/) with windows that are image surfaces and no event source, messages
+// delivered at once. This is its view for them: deliver messages, pump paints, read pixels, and
+// see what was registered, created, selected, drawn, captured and opened, and every misuse of
+// the calls. Nothing in the plug-in includes this header; no shipped module links it.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace standin::test {
+#include "platform/winapi/WinApiState.h"
+
+namespace offscreen {
 
 // Pixels are 0x00RRGGBB, one 32-bit word each, rows top to bottom.
 struct Image {
@@ -46,26 +50,10 @@ struct LiveObjects {
 LiveObjects liveObjects();
 
 // ---- Windows.
-struct WindowInfo {
+// The window's record (invalidations counted since the last clearRecords).
+struct WindowInfo : winapi::WindowRecord {
     bool exists = false;
-    std::string className;
-    std::string title;
-    HINSTANCE instance = nullptr;
-    HWND parent = nullptr;
-    DWORD style = 0;
-    DWORD exStyle = 0;
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    HMENU menu = nullptr;
-    LPVOID createParam = nullptr;
-    LONG_PTR userData = 0;
-    bool invalid = false;      // has a non-empty update region
-    bool erasePending = false; // some invalidation asked for the background to be erased
-    RECT updateRect{};         // bounding box of the update region
-    int invalidations = 0;     // successful InvalidateRect calls since the last clearRecords
-    int paints = 0;            // WM_PAINT deliveries by pumpPaint since the last clearRecords
+    int paints = 0; // WM_PAINT deliveries by pumpPaint since the last clearRecords
 };
 WindowInfo windowInfo(HWND window);
 
@@ -87,17 +75,9 @@ Image windowImage(HWND window);
 void fillWindow(HWND window, std::uint32_t pixel);
 
 // ---- Window classes.
-struct ClassInfo {
+// The class as registered (WNDCLASSA's fields; name as given to RegisterClassA).
+struct ClassInfo : winapi::WindowClass {
     bool registered = false;
-    UINT style = 0;
-    WNDPROC windowProc = nullptr;
-    int classExtra = 0;
-    int windowExtra = 0;
-    HINSTANCE instance = nullptr;
-    HICON icon = nullptr;
-    HCURSOR cursor = nullptr;
-    HBRUSH background = nullptr;
-    bool hasMenuName = false;
 };
 ClassInfo classInfo(const char* className, HINSTANCE instance);
 
@@ -114,28 +94,15 @@ struct BitmapInfo {
     bool exists = false;
     int width = 0;
     int height = 0;
-    int bitsPerPixel = 0; // 1 (monochrome) or 32
+    int bitsPerPixel = 0; // always 32: a bitmap compatible with a fresh memory DC is a misuse
     HDC selectedInto = nullptr;
 };
 BitmapInfo bitmapInfo(HBITMAP bitmap);
 Image bitmapImage(HBITMAP bitmap);
 
-struct FontInfo {
+// CreateFontA's arguments, as asked.
+struct FontInfo : winapi::FontRequest {
     bool exists = false;
-    int height = 0;
-    int width = 0;
-    int escapement = 0;
-    int orientation = 0;
-    int weight = 0;
-    DWORD italic = 0;
-    DWORD underline = 0;
-    DWORD strikeOut = 0;
-    DWORD charSet = 0;
-    DWORD outPrecision = 0;
-    DWORD clipPrecision = 0;
-    DWORD quality = 0;
-    DWORD pitchAndFamily = 0;
-    std::string faceName;
 };
 FontInfo fontInfo(HFONT font);
 
@@ -145,7 +112,7 @@ int selectionCount(HGDIOBJ object);
 int dcsWithSelections();
 
 // Decodes .bmp file bytes into a new bitmap, as LoadBitmapA does for a resource; null when the
-// bytes are not a bitmap the stand-in reads (uncompressed 8, 24 or 32 bits per pixel).
+// bytes are not a bitmap the reader takes (uncompressed 8, 24 or 32 bits per pixel).
 HBITMAP loadBitmapFromFile(const std::uint8_t* data, std::size_t size);
 
 // ---- What was drawn. `targetBitmap` is the bitmap selected into a memory DC at the time,
@@ -185,13 +152,9 @@ struct FillRecord {
 };
 const std::vector<FillRecord>& fillRecords();
 
-// Glyph cell of the built-in font: every character advances 6 pixels; a cell is 10 high.
-constexpr int kGlyphAdvance = 6;
-constexpr int kGlyphCellHeight = 10;
-
 // ---- Capture, cursors, shell.
 HWND captureWindow();
-// The system cursor id (32512 arrow, 32649 hand, ...) of a cursor handle, 0 if it is none.
+// The system cursor id (32512 arrow, 32649 hand) of a cursor handle, 0 if it is none.
 int cursorId(HCURSOR cursor);
 // The system cursor ids passed to SetCursor, in order (0 for a null cursor).
 const std::vector<int>& cursorsSet();
@@ -207,11 +170,11 @@ struct ShellCall {
 };
 const std::vector<ShellCall>& shellCalls();
 
-// ---- Misuse the stand-in noticed: calls with unknown handles, objects deleted while
+// ---- Misuse noticed: calls with unknown handles, objects deleted while
 // selected, device contexts deleted with objects still selected, failed class calls, ...
 const std::vector<std::string>& diagnostics();
 
 // Empties every record above and the per-window and per-class counters; live objects stay.
 void clearRecords();
 
-} // namespace standin::test
+} // namespace offscreen

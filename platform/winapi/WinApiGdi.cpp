@@ -1,6 +1,6 @@
-// GDI32 on X11, drawn with Cairo: memory DCs on RGB24 image surfaces, the paint DC on the
-// window's XCB surface, bit-block copies, rectangle fills, the library's bitmaps, and text in
-// the system's monospace face.
+// GDI32 outside Windows, drawn with Cairo: memory DCs on RGB24 image surfaces, paint DCs on the
+// window's surface, bit-block copies, rectangle fills, the library's bitmaps, and text in the
+// system's monospace face.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -8,9 +8,9 @@
 
 #include "platform/ModuleBitmaps.h"
 #include "platform/ModuleHandle.h"
-#include "platform/x11/X11State.h"
+#include "platform/winapi/WinApiState.h"
 
-using namespace x11;
+using namespace winapi;
 
 namespace {
 
@@ -23,7 +23,7 @@ cairo_surface_t* newImage(int width, int height) {
     return cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
 }
 
-HGDIOBJ addBitmap(cairo_surface_t* image) {
+HGDIOBJ newBitmap(cairo_surface_t* image) {
     if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(image);
         return nullptr;
@@ -119,21 +119,48 @@ bool isSelected(HGDIOBJ object) {
     return false;
 }
 
+const char* stillSelected(ObjectKind kind) {
+    switch (kind) {
+    case ObjectKind::Bitmap:
+        return "bitmap still selected";
+    case ObjectKind::Brush:
+        return "brush still selected";
+    case ObjectKind::Font:
+        return "font still selected";
+    }
+    return "object still selected";
+}
+
 } // namespace
 
-namespace x11 {
+namespace winapi {
 
-HDC createPaintDc(HWND window) {
+HDC createPaintDc(HWND window, const RECT& clip) {
     DeviceContext dc;
     dc.memory = false;
     dc.window = window;
+    dc.clip = clip;
     return addDc(dc);
 }
 
-void releaseDc(HDC handle) {
+void releaseDc(HDC handle, const char* function) {
+    State& s = state();
     DeviceContext* dc = findDc(handle);
     if (dc == nullptr) {
         return;
+    }
+    // Deleting a DC drops its selections, but whoever selected something should have put the
+    // original back: every object still in is a misuse.
+    if (s.observer != nullptr) {
+        if (dc->memory && dc->bitmap != s.stockBitmap) {
+            misuse(function, "a bitmap is still selected");
+        }
+        if (dc->font != s.stockFont) {
+            misuse(function, "a font is still selected");
+        }
+        if (dc->brush != s.stockBrush) {
+            misuse(function, "a brush is still selected");
+        }
     }
     if (GdiObject* bitmap = findObject(dc->bitmap, ObjectKind::Bitmap)) {
         bitmap->selectedInto = nullptr;
@@ -154,19 +181,25 @@ cairo_t* drawingContext(const DeviceContext& dc) {
         return nullptr;
     }
     cairo_t* cr = cairo_create(target);
+    if (!dc.memory) {
+        cairo_rectangle(cr, dc.clip.left, dc.clip.top, dc.clip.right - dc.clip.left,
+                        dc.clip.bottom - dc.clip.top);
+        cairo_clip(cr);
+    }
     // Whole pixels, copied as they are.
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     return cr;
 }
 
-} // namespace x11
+} // namespace winapi
 
 // ---- Device contexts.
 
 HDC WINAPI CreateCompatibleDC(HDC dc) {
     const StateLock lock;
     if (dc != nullptr && findDc(dc) == nullptr) {
+        misuse("CreateCompatibleDC", "unknown DC");
         return nullptr;
     }
     return addDc(DeviceContext{});
@@ -175,10 +208,15 @@ HDC WINAPI CreateCompatibleDC(HDC dc) {
 BOOL WINAPI DeleteDC(HDC dc) {
     const StateLock lock;
     const DeviceContext* record = findDc(dc);
-    if (record == nullptr || !record->memory) {
-        return FALSE; // a paint DC is released by EndPaint
+    if (record == nullptr) {
+        misuse("DeleteDC", "unknown DC");
+        return FALSE;
     }
-    releaseDc(dc);
+    if (!record->memory) {
+        misuse("DeleteDC", "a paint DC is released by EndPaint");
+        return FALSE;
+    }
+    releaseDc(dc, "DeleteDC");
     return TRUE;
 }
 
@@ -188,11 +226,17 @@ BOOL WINAPI DeleteDC(HDC dc) {
 // Windows): the editor makes its back buffer from the window's DC.
 HBITMAP WINAPI CreateCompatibleBitmap(HDC dc, int width, int height) {
     const StateLock lock;
-    if ((dc != nullptr && findDc(dc) == nullptr) || width <= 0 || height <= 0 || width > 32767 ||
+    const DeviceContext* record = findDc(dc);
+    if ((dc != nullptr && record == nullptr) || width <= 0 || height <= 0 || width > 32767 ||
         height > 32767) {
+        misuse("CreateCompatibleBitmap", "unknown DC or empty size");
         return nullptr;
     }
-    return reinterpret_cast<HBITMAP>(addBitmap(newImage(width, height)));
+    if (record != nullptr && record->memory && record->bitmap == state().stockBitmap) {
+        // On Windows this bitmap would be monochrome, as the DC's 1 x 1 stock bitmap is.
+        misuse("CreateCompatibleBitmap", "compatible with a memory DC holding no bitmap");
+    }
+    return reinterpret_cast<HBITMAP>(newBitmap(newImage(width, height)));
 }
 
 HBITMAP WINAPI LoadBitmapA(HINSTANCE instance, LPCSTR bitmapName) {
@@ -201,22 +245,11 @@ HBITMAP WINAPI LoadBitmapA(HINSTANCE instance, LPCSTR bitmapName) {
     DecodedBitmap decoded;
     if (instance != moduleHandle() || (id >> 16) != 0 ||
         !loadModuleBitmap(static_cast<int>(id), decoded)) {
-        return nullptr; // only this library's own resources, by integer id
+        // Only this library's own resources, by integer id.
+        misuse("LoadBitmapA", "no such bitmap resource in this module");
+        return nullptr;
     }
-    cairo_surface_t* image = newImage(decoded.width, decoded.height);
-    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
-        // RGB24 keeps each pixel as a native 32-bit 0x00RRGGBB word, as the decoder gives them.
-        cairo_surface_flush(image);
-        unsigned char* data = cairo_image_surface_get_data(image);
-        const int stride = cairo_image_surface_get_stride(image);
-        for (int row = 0; row < decoded.height; ++row) {
-            std::memcpy(data + static_cast<std::size_t>(row) * stride,
-                        decoded.pixels.data() + static_cast<std::size_t>(row) * decoded.width,
-                        static_cast<std::size_t>(decoded.width) * 4);
-        }
-        cairo_surface_mark_dirty(image);
-    }
-    return reinterpret_cast<HBITMAP>(addBitmap(image));
+    return addBitmap(decoded);
 }
 
 HBRUSH WINAPI CreateSolidBrush(COLORREF colour) {
@@ -227,10 +260,10 @@ HBRUSH WINAPI CreateSolidBrush(COLORREF colour) {
     return reinterpret_cast<HBRUSH>(addObject(std::move(brush)));
 }
 
-HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*orientation*/,
-                         int weight, DWORD /*italic*/, DWORD /*underline*/, DWORD /*strikeOut*/,
-                         DWORD /*charSet*/, DWORD /*outPrecision*/, DWORD /*clipPrecision*/,
-                         DWORD /*quality*/, DWORD /*pitchAndFamily*/, LPCSTR /*faceName*/) {
+HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation, int weight,
+                         DWORD italic, DWORD underline, DWORD strikeOut, DWORD charSet,
+                         DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                         DWORD pitchAndFamily, LPCSTR faceName) {
     const StateLock lock;
     // Whatever face is asked for, the text is shown in the system's monospace face: a positive
     // height is the cell height, a negative one the character height (em) in pixels.
@@ -245,6 +278,21 @@ HFONT WINAPI CreateFontA(int height, int /*width*/, int /*escapement*/, int /*or
                  : height < 0 ? -static_cast<double>(height)
                               : 16.0 / cell;
     font->ascent *= font->size;
+    FontRequest& asked = font->request;
+    asked.height = height;
+    asked.width = width;
+    asked.escapement = escapement;
+    asked.orientation = orientation;
+    asked.weight = weight;
+    asked.italic = italic;
+    asked.underline = underline;
+    asked.strikeOut = strikeOut;
+    asked.charSet = charSet;
+    asked.outPrecision = outPrecision;
+    asked.clipPrecision = clipPrecision;
+    asked.quality = quality;
+    asked.pitchAndFamily = pitchAndFamily;
+    asked.faceName = faceName != nullptr ? faceName : "";
     return reinterpret_cast<HFONT>(addObject(std::move(font)));
 }
 
@@ -253,14 +301,19 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
     DeviceContext* record = findDc(dc);
     GdiObject* selected = findObject(object);
     if (record == nullptr || selected == nullptr) {
+        misuse("SelectObject", record == nullptr ? "unknown DC" : "unknown object");
         return nullptr;
     }
     HGDIOBJ previous = nullptr;
     switch (selected->kind) {
     case ObjectKind::Bitmap: {
         // Only into a memory DC, and into one at a time.
-        if (!record->memory ||
-            (selected->selectedInto != nullptr && selected->selectedInto != dc)) {
+        if (!record->memory) {
+            misuse("SelectObject", "bitmaps go into memory DCs only");
+            return nullptr;
+        }
+        if (selected->selectedInto != nullptr && selected->selectedInto != dc) {
+            misuse("SelectObject", "bitmap already selected into another DC");
             return nullptr;
         }
         previous = record->bitmap;
@@ -289,13 +342,17 @@ BOOL WINAPI DeleteObject(HGDIOBJ object) {
     const StateLock lock;
     GdiObject* record = findObject(object);
     if (record == nullptr) {
+        if (object != nullptr) {
+            misuse("DeleteObject", "unknown object (deleted twice?)");
+        }
         return FALSE;
     }
     if (record->stock) {
         return TRUE; // stock objects are never deleted
     }
     if (isSelected(object)) {
-        return FALSE; // still selected into a DC
+        misuse("DeleteObject", stillSelected(record->kind));
+        return FALSE;
     }
     state().objects.erase(reinterpret_cast<std::uintptr_t>(object));
     return TRUE;
@@ -309,6 +366,7 @@ BOOL WINAPI BitBlt(HDC destination, int x, int y, int width, int height, HDC sou
     const DeviceContext* target = findDc(destination);
     const DeviceContext* from = findDc(source);
     if (target == nullptr || from == nullptr || !from->memory || rop != SRCCOPY) {
+        misuse("BitBlt", "unknown DC, a source that is no memory DC, or not SRCCOPY");
         return FALSE;
     }
     const GdiObject* bitmap = findObject(from->bitmap, ObjectKind::Bitmap);
@@ -317,7 +375,11 @@ BOOL WINAPI BitBlt(HDC destination, int x, int y, int width, int height, HDC sou
         if (cr != nullptr) {
             cairo_destroy(cr);
         }
+        misuse("BitBlt", "DC without a surface");
         return FALSE;
+    }
+    if (Observer* observer = state().observer) {
+        observer->blit(*target, x, y, width, height, *from, sourceX, sourceY, rop);
     }
     cairo_set_source_surface(cr, bitmap->image, x - sourceX, y - sourceY);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
@@ -336,7 +398,11 @@ int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     const DeviceContext* target = findDc(dc);
     const GdiObject* fill = findObject(brush, ObjectKind::Brush);
     if (target == nullptr || rect == nullptr || fill == nullptr) {
+        misuse("FillRect", "unknown DC or brush, or no rectangle");
         return 0;
+    }
+    if (Observer* observer = state().observer) {
+        observer->fill(*target, *rect, fill->colour);
     }
     // Left and top inclusive, right and bottom exclusive: an inverted rectangle fills nothing.
     if (rect->right <= rect->left || rect->bottom <= rect->top) {
@@ -357,6 +423,7 @@ int WINAPI SetBkMode(HDC dc, int mode) {
     const StateLock lock;
     DeviceContext* record = findDc(dc);
     if (record == nullptr || (mode != TRANSPARENT && mode != OPAQUE)) {
+        misuse("SetBkMode", "unknown DC or mode");
         return 0;
     }
     const int previous = record->bkMode;
@@ -368,6 +435,7 @@ COLORREF WINAPI SetTextColor(HDC dc, COLORREF colour) {
     const StateLock lock;
     DeviceContext* record = findDc(dc);
     if (record == nullptr) {
+        misuse("SetTextColor", "unknown DC");
         return 0xFFFFFFFFu; // CLR_INVALID
     }
     const COLORREF previous = record->textColour;
@@ -379,7 +447,11 @@ BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
     const StateLock lock;
     const DeviceContext* record = findDc(dc);
     if (record == nullptr || (text == nullptr && length != 0) || length < 0) {
+        misuse("TextOutA", "unknown DC or bad text");
         return FALSE;
+    }
+    if (Observer* observer = state().observer) {
+        observer->text(dc, *record, x, y, text, length);
     }
     const GdiObject* font = findObject(record->font, ObjectKind::Font);
     if (font == nullptr || font->face == nullptr || length == 0) {
