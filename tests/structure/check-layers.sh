@@ -23,11 +23,11 @@ declare -A allowed=(
 folders=$(for d in dsp core resources host platform editor plugin tools tests bench fuzz; do
     [ ! -d "$d" ] || printf '%s ' "$d"
 done)
-# Shipped code: these folders, less the tools that only test or measure. Test-only code: tests/
-# and every testing/ folder.
+# Shipped code: these folders, less the tools that only test or measure. Test-only code: tests/,
+# the offscreen window system and every testing/ folder.
 shipped="dsp core resources host platform editor plugin tools"
 test_tools="tools/winbench/ tools/tanhproof/ tools/snapshot/"
-test_only='^(tests/|.*/testing/)'
+test_only='^(tests/|platform/offscreen/|.*/testing/)'
 # The project's headers by name, to catch one included in angle brackets without its folder.
 declare -A headers=()
 while IFS= read -r name; do headers[$name]=1; done < <(find $folders -name '*.h' -printf '%f\n')
