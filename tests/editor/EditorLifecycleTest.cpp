@@ -1,5 +1,7 @@
 // The editor object and its window: resources, the window class and its use count, the window
 // itself, odd host orders, and the dispatcher's editor rows.
+#include <utility>
+
 #include "platform/ModuleHandle.h"
 #include "tests/editor/EditorTestSupport.h"
 
@@ -37,12 +39,9 @@ TEST_F(EditorLifecycleTest, TheEditorLoadsItsResourcesWhenItFirstOpens) {
     const st::BitmapInfo background = st::bitmapInfo(editor().backgroundHandle());
     const st::BitmapInfo strip = st::bitmapInfo(editor().knobStripHandle());
     const st::BitmapInfo lamp = st::bitmapInfo(editor().lampHandle());
-    EXPECT_EQ(background.width, 550);
-    EXPECT_EQ(background.height, 170);
-    EXPECT_EQ(strip.width, 7095);
-    EXPECT_EQ(strip.height, 55);
-    EXPECT_EQ(lamp.width, 20);
-    EXPECT_EQ(lamp.height, 16);
+    EXPECT_EQ(std::make_pair(background.width, background.height), std::make_pair(550, 170));
+    EXPECT_EQ(std::make_pair(strip.width, strip.height), std::make_pair(7095, 55));
+    EXPECT_EQ(std::make_pair(lamp.width, lamp.height), std::make_pair(20, 16));
     EXPECT_TRUE(st::fontInfo(editor().fontHandle()).exists);
     EXPECT_EQ(editor().windowHandle(), nullptr);
     EXPECT_EQ(editor().backBufferHandle(), nullptr);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <tuple>
 
 #include "editor/PanelLayout.h"
 #include "tests/editor/EditorTestSupport.h"
@@ -360,13 +361,10 @@ TEST_F(EditorPaintTest, APartialUpdateStillComposesAndCopiesTheWholeWindow) {
     const st::BlitRecord& last = st::blitRecords().back();
     EXPECT_EQ(last.targetWindow, window);
     EXPECT_EQ(last.sourceBitmap, editor().backBufferHandle());
-    EXPECT_EQ(last.x, 0);
-    EXPECT_EQ(last.y, 0);
-    EXPECT_EQ(last.width, 550);
-    EXPECT_EQ(last.height, 170);
-    EXPECT_EQ(last.sourceX, 0);
-    EXPECT_EQ(last.sourceY, 0);
-    EXPECT_EQ(last.rop, SRCCOPY);
+    // The whole back buffer onto the whole window, copied.
+    EXPECT_EQ(std::make_tuple(last.x, last.y, last.width, last.height, last.sourceX, last.sourceY),
+              std::make_tuple(0, 0, 550, 170, 0, 0));
+    EXPECT_EQ(last.rop, static_cast<DWORD>(SRCCOPY));
     int windowBlits = 0;
     for (const st::BlitRecord& blit : st::blitRecords()) {
         windowBlits += blit.targetWindow != nullptr ? 1 : 0;

@@ -36,21 +36,30 @@ TEST(Identity, RecordHoldsThePluginsIdentity) {
     Instance plugin;
     ASSERT_NE(plugin.effect, nullptr);
     const AEffect& e = *plugin.effect;
-    EXPECT_EQ(e.magic, 0x56737450);
-    EXPECT_EQ(e.numPrograms, 1);
-    EXPECT_EQ(e.numParams, 10);
-    EXPECT_EQ(e.numInputs, 2);
-    EXPECT_EQ(e.numOutputs, 2);
-    EXPECT_EQ(e.resvd1, 0);
-    EXPECT_EQ(e.resvd2, 0);
-    EXPECT_EQ(e.initialDelay, 0);
-    EXPECT_EQ(e.realQualities, 0);
-    EXPECT_EQ(e.offQualities, 0);
+    const struct {
+        const char* field;
+        long long value;
+        long long expected;
+    } numbers[] = {
+        {"magic", e.magic, 0x56737450},
+        {"numPrograms", e.numPrograms, 1},
+        {"numParams", e.numParams, 10},
+        {"numInputs", e.numInputs, 2},
+        {"numOutputs", e.numOutputs, 2},
+        {"resvd1", e.resvd1, 0},
+        {"resvd2", e.resvd2, 0},
+        {"initialDelay", e.initialDelay, 0},
+        {"realQualities", e.realQualities, 0},
+        {"offQualities", e.offQualities, 0},
+        {"uniqueID", e.uniqueID, 0x5A4B5057},
+        {"version", e.version, 1},
+    };
+    for (const auto& number : numbers) {
+        EXPECT_EQ(number.value, number.expected) << number.field;
+    }
     EXPECT_EQ(e.ioRatio, 1.0f);
     EXPECT_NE(e.object, nullptr);
     EXPECT_EQ(e.user, nullptr);
-    EXPECT_EQ(e.uniqueID, 0x5A4B5057);
-    EXPECT_EQ(e.version, 1);
     EXPECT_NE(e.dispatcher, nullptr);
     EXPECT_NE(e.process, nullptr);
     EXPECT_NE(e.processReplacing, nullptr);
