@@ -278,21 +278,13 @@ HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation,
                  : height < 0 ? -static_cast<double>(height)
                               : 16.0 / cell;
     font->ascent *= font->size;
-    FontRequest& asked = font->request;
-    asked.height = height;
-    asked.width = width;
-    asked.escapement = escapement;
-    asked.orientation = orientation;
-    asked.weight = weight;
-    asked.italic = italic;
-    asked.underline = underline;
-    asked.strikeOut = strikeOut;
-    asked.charSet = charSet;
-    asked.outPrecision = outPrecision;
-    asked.clipPrecision = clipPrecision;
-    asked.quality = quality;
-    asked.pitchAndFamily = pitchAndFamily;
-    asked.faceName = faceName != nullptr ? faceName : "";
+    font->request = FontRequest{height,         width,
+                                escapement,     orientation,
+                                weight,         italic,
+                                underline,      strikeOut,
+                                charSet,        outPrecision,
+                                clipPrecision,  quality,
+                                pitchAndFamily, faceName != nullptr ? faceName : ""};
     return reinterpret_cast<HFONT>(addObject(std::move(font)));
 }
 
