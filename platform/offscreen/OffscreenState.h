@@ -11,9 +11,9 @@
 
 namespace offscreen::detail {
 
+// Its surface is an RGB24 image, black at first.
 struct OffscreenWindow : winapi::NativeWindow {
     ~OffscreenWindow() override;
-    cairo_surface_t* surface = nullptr; // RGB24, starts black
 };
 
 // Gives `window` its image surface; false when none could be made.

@@ -32,9 +32,8 @@ std::string lowerCase(const char* text) {
 bool attachSurface(Window& window) {
     auto made = std::make_unique<OffscreenWindow>();
     made->surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, window.width, window.height);
-    window.surface = made->surface;
     window.native = std::move(made);
-    return cairo_surface_status(window.surface) == CAIRO_STATUS_SUCCESS;
+    return cairo_surface_status(window.surface()) == CAIRO_STATUS_SUCCESS;
 }
 
 } // namespace offscreen::detail

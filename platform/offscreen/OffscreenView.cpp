@@ -107,8 +107,8 @@ std::vector<HWND> windowsOfClass(const char* className) {
     return result;
 }
 
-// Delivered without the state's lock, as a host's message loop does: the procedure takes its
-// own locks, and the Win32 calls it makes take the state's.
+// Messages are delivered without the state's lock, as a host's message loop does: the
+// procedure takes its own locks, and the Win32 calls it makes take the state's.
 LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     WNDPROC procedure = nullptr;
     {
@@ -128,7 +128,6 @@ LRESULT sendMouse(HWND window, UINT message, int x, int y, WPARAM keys) {
 }
 
 bool pumpPaint(HWND window) {
-    WNDPROC procedure = nullptr;
     {
         const StateLock lock;
         const Window* record = findWindow(window);
@@ -136,11 +135,8 @@ bool pumpPaint(HWND window) {
             return false;
         }
         ++records().paints[window];
-        procedure = record->windowProc;
     }
-    if (procedure != nullptr) {
-        procedure(window, WM_PAINT, 0, 0);
-    }
+    sendMessage(window, WM_PAINT, 0, 0);
     return true;
 }
 
@@ -156,13 +152,13 @@ void validate(HWND window) {
 Image windowImage(HWND window) {
     const StateLock lock;
     const Window* record = findWindow(window);
-    return imageOf(record != nullptr ? record->surface : nullptr);
+    return imageOf(record != nullptr ? record->surface() : nullptr);
 }
 
 void fillWindow(HWND window, std::uint32_t pixel) {
     const StateLock lock;
     if (const Window* record = findWindow(window)) {
-        cairo_t* cr = cairo_create(record->surface);
+        cairo_t* cr = cairo_create(record->surface());
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
         cairo_set_source_rgb(cr, ((pixel >> 16) & 0xFFu) / 255.0, ((pixel >> 8) & 0xFFu) / 255.0,
                              (pixel & 0xFFu) / 255.0);

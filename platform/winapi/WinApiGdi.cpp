@@ -175,7 +175,7 @@ cairo_t* drawingContext(const DeviceContext& dc) {
             target = bitmap->image;
         }
     } else if (const Window* window = findWindow(dc.window)) {
-        target = window->surface;
+        target = window->surface();
     }
     if (target == nullptr) {
         return nullptr;

@@ -7,11 +7,6 @@
 
 namespace winapi {
 
-Window::~Window() {
-    native.reset();
-    surface = nullptr;
-}
-
 GdiObject::~GdiObject() {
     if (image != nullptr) {
         cairo_surface_destroy(image);

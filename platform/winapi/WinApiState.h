@@ -40,7 +40,9 @@ struct WindowClass {
 // What the window system keeps for a window; given back when the window record goes.
 class NativeWindow {
 public:
-    virtual ~NativeWindow() = default;
+    virtual ~NativeWindow() = default; // the window system's own gives back the surface
+
+    cairo_surface_t* surface = nullptr; // the window's pixels, for its paint DCs
 };
 
 // A window as created and as it stands.
@@ -67,11 +69,10 @@ struct WindowRecord {
 };
 
 struct Window : WindowRecord {
-    ~Window(); // the native part first: it owns the surface
+    cairo_surface_t* surface() const { return native != nullptr ? native->surface : nullptr; }
 
     std::unique_ptr<NativeWindow> native;
-    cairo_surface_t* surface = nullptr; // the window's pixels, for the paint DC (native's)
-    bool destroying = false;            // between WM_DESTROY and the end of DestroyWindow
+    bool destroying = false; // between WM_DESTROY and the end of DestroyWindow
 };
 
 enum class ObjectKind { Bitmap, Brush, Font };
@@ -145,7 +146,8 @@ public:
     // The records and diagnostics observer of this system; null for the shipped one.
     virtual Observer* observer() = 0;
     // Makes what `window` (its size and style set) is on screen, as a child of `parent` at
-    // (x, y): sets window.native, window.surface and window.parent. False when it cannot be made.
+    // (x, y): sets window.native (with its surface) and window.parent. False when it cannot be
+    // made.
     virtual bool create(Window& window, HWND parent, int x, int y) = 0;
     // After WM_CREATE: shows the window when `visible`, and sends what is pending.
     virtual void created(Window& window, bool visible) = 0;

@@ -357,7 +357,7 @@ BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint) {
         return FALSE;
     }
     releaseDc(paint->hdc, "EndPaint");
-    cairo_surface_flush(record->surface);
+    cairo_surface_flush(record->surface());
     state().system->painted(*record);
     return TRUE;
 }

@@ -14,7 +14,6 @@ struct X11Window : winapi::NativeWindow {
 
     xcb_connection_t* connection = nullptr;
     xcb_window_t id = 0;
-    cairo_surface_t* surface = nullptr;
     bool serverGone = false; // the X window no longer exists (its parent was destroyed)
     xcb_timestamp_t lastTime = XCB_CURRENT_TIME; // of the last pointer event, for the grab
     xcb_font_t cursorFont = 0; // the server's "cursor" font, opened for the first cursor

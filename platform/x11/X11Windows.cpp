@@ -94,12 +94,8 @@ public:
         auto made = std::make_unique<X11Window>();
         X11Window& record = *made;
         window.native = std::move(made);
-        if (!createXWindow(record, static_cast<xcb_window_t>(parentId), x, y, window.width,
-                           window.height)) {
-            return false;
-        }
-        window.surface = record.surface;
-        return true;
+        return createXWindow(record, static_cast<xcb_window_t>(parentId), x, y, window.width,
+                             window.height);
     }
 
     void created(Window& window, bool visible) override {
